@@ -1,0 +1,36 @@
+// The one seam between the portable core and the platform. On Windows it takes the platform's
+// own headers; elsewhere it declares the same types, codes and interfaces with the same layout.
+#pragma once
+
+#ifdef _WIN32
+#ifndef NO_DSHOW_STRSAFE
+#define NO_DSHOW_STRSAFE
+#endif
+#include <mmreg.h>
+#include <objbase.h>
+#include <windows.h>
+// MinGW's medparam.h lists IMediaParams' methods in an order that differs from the platform's
+// published one; hosts call by slot, so MediaParamInterfaces.h declares it instead.
+#define __IMediaParams_INTERFACE_DEFINED__
+#include <medparam.h>
+#else
+#include "native/MediaParamTypes.h"
+#include "native/WinTypes.h"
+#endif
+
+#include "MediaParamInterfaces.h"
+
+// Wide literals in the platform's WCHAR, which is 16 bits on every build.
+#ifdef _WIN32
+#define RF_WIDE(s) L##s
+#else
+#define RF_WIDE(s) u##s
+#endif
+
+static_assert(sizeof(WCHAR) == 2, "WCHAR must be UTF-16");
+static_assert(sizeof(MP_DATA) == 4, "MP_DATA is a 32-bit float");
+static_assert(sizeof(MP_PARAMINFO) == 148, "MP_PARAMINFO layout");
+static_assert(sizeof(MP_ENVELOPE_SEGMENT) == 32, "MP_ENVELOPE_SEGMENT layout");
+static_assert(sizeof(WAVEFORMATEX) == 18, "WAVEFORMATEX layout");
+static_assert(sizeof(REFERENCE_TIME) == 8, "REFERENCE_TIME is 64-bit");
+static_assert(sizeof(GUID) == 16, "GUID layout");

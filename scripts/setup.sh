@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Makes a fresh Debian 12 machine ready to build and test both trees.
+# Idempotent and unattended: only missing packages are installed, so a second run takes seconds.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev sox
+  g++-mingw-w64-i686-posix
+  wine wine64 wine32:i386
+  gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-base:i386
+  xvfb x11-apps imagemagick
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+as_root apt-get update -qq
+as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+echo "setup: done"
