@@ -6,9 +6,12 @@
 #ifndef NO_DSHOW_STRSAFE
 #define NO_DSHOW_STRSAFE
 #endif
-#include <mmreg.h>
-#include <objbase.h>
+// Order matters: the later headers rely on windows.h's types.
 #include <windows.h>
+
+#include <objbase.h>
+
+#include <mmreg.h>
 // MinGW's medparam.h lists IMediaParams' methods in an order that differs from the platform's
 // published one; hosts call by slot, so MediaParamInterfaces.h declares it instead.
 #define __IMediaParams_INTERFACE_DEFINED__
