@@ -155,11 +155,3 @@ HRESULT STDMETHODCALLTYPE MediaParamStore::SetTimeFormat(GUID format, MP_TIMEDAT
     timeData_ = 0;
     return S_OK;
 }
-
-HRESULT STDMETHODCALLTYPE MediaParamStore::AddEnvelope(DWORD, DWORD, MP_ENVELOPE_SEGMENT*) {
-    return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE MediaParamStore::FlushEnvelope(DWORD, REFERENCE_TIME, REFERENCE_TIME) {
-    return E_NOTIMPL;
-}

@@ -65,6 +65,19 @@ class MediaParamStore : public IMediaParamInfo,
     // Streaming thread, between two advances: what the coefficient design ramps from.
     HRESULT GetRampState(DWORD index, double* value, double* slope, double* curvature);
 
+    // Time base and change scheduling, called by the streaming side only: from the thread that
+    // starts and stops streaming, or from the streaming thread, never both at once.
+    HRESULT StartTimeBase(DWORD sampleRate);
+    void StopTimeBase();
+    // `start` is the media sample's start time, or null when the sample carries none.
+    void SetSampleTimes(const REFERENCE_TIME* start);
+    void ResetClock();
+    // Evaluates every envelope at the clock and returns how many of the `frames` left may be
+    // processed before the next change must take effect; moves the clock over them and adds
+    // the bits of parameters whose coefficients must be recomputed to `changeMask`.
+    DWORD AdvanceToNextChange(DWORD frames, DWORD* changeMask);
+    REFERENCE_TIME Position();
+
   private:
     enum class UiCall { Begin, Changed, End };
 

@@ -7,6 +7,7 @@
 struct EnvelopeEntry {
     MP_ENVELOPE_SEGMENT segment;  // as the host passed it
     DWORD applied;                // set by the first evaluation
+    DWORD endHeld;                // its end value has been held since it was last in force
 };
 
 struct SegmentArray {

@@ -8,38 +8,24 @@ constexpr DWORD kContinuousCaps =
 constexpr DWORD kSteppedCaps = MP_CAPS_CURVE_JUMP;
 }  // namespace
 
+// clang-format off
 const ParamTableEntry kParamTable[kParamCount] = {
-    {{MPT_FLOAT, kContinuousCaps, 20.0f, 20000.0f, 500.0f, RF_WIDE("Hz"), RF_WIDE("Frequency")},
-     1,
-     20000,
-     20,
-     RF_WIDE("")},
-    {{MPT_FLOAT, kContinuousCaps, 0.0f, 100.0f, 0.0f, RF_WIDE("%"), RF_WIDE("Resonance")},
-     2,
-     1000,
-     0,
-     RF_WIDE("")},
-    {{MPT_ENUM, kSteppedCaps, 0.0f, 2.0f, 0.0f, RF_WIDE(""), RF_WIDE("Filter Type")},
-     0,
-     2,
-     0,
-     RF_WIDE("Low Pass,Band Pass,High Pass")},
-    {{MPT_ENUM, kSteppedCaps, 0.0f, 1.0f, 0.0f, RF_WIDE(""), RF_WIDE("Filter Order")},
-     0,
-     1,
-     0,
-     RF_WIDE("Second Order,Fourth Order")},
-    {{MPT_BOOL, kSteppedCaps, 0.0f, 1.0f, 0.0f, RF_WIDE(""), RF_WIDE("Bypass")},
-     0,
-     1,
-     0,
-     RF_WIDE("")},
-    {{MPT_FLOAT, kContinuousCaps, 0.0f, 100.0f, 100.0f, RF_WIDE("%"), RF_WIDE("Wet/Dry")},
-     4,
-     1000,
-     0,
-     RF_WIDE("")},
+    // type      caps             min    max       neutral  unit          label
+    //   changeBit scaledMax scaledMin enumText
+    {{MPT_FLOAT, kContinuousCaps, 20.0f, 20000.0f, 500.0f,  RF_WIDE("Hz"), RF_WIDE("Frequency")},
+     1,  20000, 20, RF_WIDE("")},
+    {{MPT_FLOAT, kContinuousCaps, 0.0f,  100.0f,   0.0f,    RF_WIDE("%"),  RF_WIDE("Resonance")},
+     2,  1000,  0,  RF_WIDE("")},
+    {{MPT_ENUM,  kSteppedCaps,    0.0f,  2.0f,     0.0f,    RF_WIDE(""),   RF_WIDE("Filter Type")},
+     8,  2,     0,  RF_WIDE("Low Pass,Band Pass,High Pass")},
+    {{MPT_ENUM,  kSteppedCaps,    0.0f,  1.0f,     0.0f,    RF_WIDE(""),   RF_WIDE("Filter Order")},
+     16, 1,     0,  RF_WIDE("Second Order,Fourth Order")},
+    {{MPT_BOOL,  kSteppedCaps,    0.0f,  1.0f,     0.0f,    RF_WIDE(""),   RF_WIDE("Bypass")},
+     0,  1,     0,  RF_WIDE("")},
+    {{MPT_FLOAT, kContinuousCaps, 0.0f,  100.0f,   100.0f,  RF_WIDE("%"),  RF_WIDE("Wet/Dry")},
+     4,  1000,  0,  RF_WIDE("")},
 };
+// clang-format on
 
 MP_DATA ClampParam(DWORD index, MP_DATA value) {
     if (value != value) return ParamNeutral(index);
