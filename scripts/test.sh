@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite from a fresh Debian 12 machine: set-up, format check, both builds and both
-# suites (native under ASan/UBSan, win32 under Wine).
+# suites (native under ASan/UBSan, win32 under Wine), a bounded fuzzing run, and a build of the
+# benchmarks so they keep compiling.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,5 +17,15 @@ cmake --build --preset win32
 scripts/wine-harness start
 trap 'scripts/wine-harness stop' EXIT
 ctest --preset win32 -j2
+
+# libFuzzer writes what it finds into the first folder; the seeds in the tree stay untouched.
+cmake --preset fuzz
+cmake --build --preset fuzz
+mkdir -p build/fuzz/corpus-work build/fuzz/artifacts
+build/fuzz/bin/param_store_fuzzer -max_total_time="${RF_FUZZ_SECONDS:-30}" \
+  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/corpus-work fuzz/corpus/params
+
+cmake --preset bench
+cmake --build --preset bench
 
 echo "all suites passed"
