@@ -1,0 +1,88 @@
+#include <cmath>
+
+#include "DeterministicSine.h"
+#include "DspCore.h"
+
+namespace {
+constexpr double kPi = 3.141592653589793;
+// 20000 / (3 x 44100): the cut-off never goes above 20000/44100 of the sample rate.
+constexpr double kMaxRatio = 0.15117157974300832;
+constexpr double kQSpan = 24.292893218813454;  // 25 - 1/sqrt(2)
+constexpr double kMinQ = 0.7071067811865476;
+
+void SetWetDry(CoefficientSet* c, double wetDry) {
+    c->wetGain = wetDry * 0.01;
+    c->dryGain = 1.0 - c->wetGain;
+}
+
+double ClampTo(DWORD index, double value) {
+    if (value != value) return ParamNeutral(index);
+    if (value > ParamMax(index)) return ParamMax(index);
+    if (value < ParamMin(index)) return ParamMin(index);
+    return value;
+}
+}  // namespace
+
+double FrequencyCoefficient(double frequency, double sampleRate) {
+    double ratio = frequency / (3.0 * sampleRate);
+    if (!(ratio < kMaxRatio)) ratio = kMaxRatio;  // NaN too
+    return 2.0 * DeterministicSine(kPi * ratio);
+}
+
+double Damping(double resonance) {
+    return 1.0 / (resonance * 0.01 * kQSpan + kMinQ);
+}
+
+void LoadCoefficients(DspCore* core, const ParamSnapshot& snapshot,
+                      const double rampState[kRampCount][3]) {
+    CoefficientSet& c = core->coef;
+    const double fs = core->sampleRate;
+    c.freqCoef = FrequencyCoefficient(snapshot.values[kParamFrequency], fs);
+    c.damping = Damping(snapshot.values[kParamResonance]);
+    SetWetDry(&c, snapshot.values[kParamWetDry]);
+    c.filterType = LONG(snapshot.values[kParamFilterType]);
+    c.filterOrder = LONG(snapshot.values[kParamFilterOrder]);
+
+    core->rampsMoving = false;
+    for (int r = 0; r < kRampCount; ++r) {
+        const double slope = rampState[r][1];
+        const double curvature = rampState[r][2];
+        ParamRamp& ramp = core->ramps[r];
+        // A ramp that does not move holds the snapshot's value, so that skipping the per-frame
+        // recomputation gives the very coefficients it would have computed.
+        ramp.value = rampState[r][0];
+        // Per-frame forward differences of the envelope's curve. The envelope's slope is its
+        // change over the next second, so the per-frame derivative is slope - curvature/2.
+        ramp.step = (slope - curvature / 2.0) / fs + curvature / (2.0 * fs * fs);
+        ramp.curve = curvature / (fs * fs);
+        const bool moving = ramp.step != 0.0 || ramp.curve != 0.0;
+        if (!moving) ramp.value = snapshot.values[kRampParam[r]];
+        core->rampsMoving |= moving;
+    }
+}
+
+void AdvanceRamps(DspCore* core) {
+    for (ParamRamp& ramp : core->ramps) {
+        ramp.value += ramp.step;
+        ramp.step += ramp.curve;
+    }
+    CoefficientSet& c = core->coef;
+    // An envelope beyond a parameter's range must never give negative damping.
+    c.freqCoef = FrequencyCoefficient(ClampTo(kParamFrequency, core->ramps[kRampFrequency].value),
+                                      core->sampleRate);
+    c.damping = Damping(ClampTo(kParamResonance, core->ramps[kRampResonance].value));
+    SetWetDry(&c, ClampTo(kParamWetDry, core->ramps[kRampWetDry].value));
+}
+
+void ResetStates(DspCore* core) {
+    for (SvfState& s : core->states)
+        s = SvfState{0.0, 0.0, 0.0};
+}
+
+void ClearNonFiniteStates(DspCore* core) {
+    for (SvfState& s : core->states) {
+        if (!std::isfinite(s.low) || !std::isfinite(s.high) || !std::isfinite(s.band)) {
+            s = SvfState{0.0, 0.0, 0.0};
+        }
+    }
+}

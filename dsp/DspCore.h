@@ -1,0 +1,65 @@
+// The signal path's working state: coefficients, per-frame ramps and the section states.
+//
+// Design: a Chamberlin state-variable filter run three passes per input sample, with the
+// frequency coefficient f = 2 sin(pi F / 3fs) and damping d = 1/Q.
+#pragma once
+
+#include "params/ParamTable.h"
+
+struct CoefficientSet {
+    double freqCoef;
+    double damping;
+    double wetGain;
+    double dryGain;
+    LONG filterType;   // 0 low, 1 band, 2 high; anything else selects no kernel
+    LONG filterOrder;  // 0 second order, otherwise fourth
+};
+
+struct SvfState {
+    double low;
+    double high;
+    double band;
+};
+
+// A continuous parameter moving frame by frame: value += step, then step += curve.
+struct ParamRamp {
+    double value;
+    double step;
+    double curve;
+};
+
+// The six values as read together for one recomputation.
+struct ParamSnapshot {
+    MP_DATA values[kParamCount];
+};
+
+enum RampIndex { kRampFrequency = 0, kRampResonance = 1, kRampWetDry = 2, kRampCount = 3 };
+constexpr DWORD kRampParam[kRampCount] = {kParamFrequency, kParamResonance, kParamWetDry};
+
+// Section states: section 1 channel 0, section 1 channel 1, section 2 channel 0, section 2
+// channel 1.
+constexpr int kStateCount = 4;
+
+struct DspCore {
+    CoefficientSet coef;
+    SvfState states[kStateCount];
+    ParamRamp ramps[kRampCount];
+    double sampleRate;
+    bool rampsMoving;  // some step or curve is non-zero: recompute after every frame
+};
+
+double FrequencyCoefficient(double frequency, double sampleRate);
+double Damping(double resonance);
+
+// Sets the coefficients from a snapshot and loads the ramps from what the envelopes left
+// (value, slope per second, curvature per second squared, in ramp order).
+void LoadCoefficients(DspCore* core, const ParamSnapshot& snapshot,
+                      const double rampState[kRampCount][3]);
+
+// One frame on: moves the ramps and recomputes the coefficients from them.
+void AdvanceRamps(DspCore* core);
+
+void ResetStates(DspCore* core);
+// Zeroes any section left holding a non-finite value, so one bad sample does not silence the
+// stream until the next restart.
+void ClearNonFiniteStates(DspCore* core);

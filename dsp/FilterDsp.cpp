@@ -1,0 +1,138 @@
+#include "FilterDsp.h"
+
+#include "SvfKernel.h"
+#include "platform/Memory.h"
+
+FilterDsp::FilterDsp(IUnknown* owner, HRESULT* result) : store_(owner, result) {
+    if (FAILED(*result)) return;
+    const MP_DATA start[] = {20000.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+    for (DWORD i = 0; i < 5; ++i)
+        SetParam(i, start[i]);
+}
+
+FilterDsp::~FilterDsp() {
+    EndStream();
+}
+
+HRESULT FilterDsp::SetParam(DWORD index, MP_DATA value) {
+    const HRESULT hr = store_.SetParam(index, value);
+    if (hr == S_OK) MarkParamsChanged();
+    return hr;
+}
+
+BOOL FilterDsp::TakeSnapshot(ParamSnapshot* snapshot) {
+    LockHold hold(lock_);
+    store_.GetAllParams(snapshot->values);
+    return paramsChanged_.exchange(FALSE);
+}
+
+HRESULT FilterDsp::UpdateCoefficients(const ParamSnapshot& snapshot, BOOL keepState) {
+    if (!keepState) ResetState();
+    core_.sampleRate = format_ && format_->nSamplesPerSec ? format_->nSamplesPerSec : 44100.0;
+    double ramps[kRampCount][3];
+    for (int r = 0; r < kRampCount; ++r) {
+        store_.GetRampState(kRampParam[r], &ramps[r][0], &ramps[r][1], &ramps[r][2]);
+    }
+    LoadCoefficients(&core_, snapshot, ramps);
+    return S_OK;
+}
+
+HRESULT FilterDsp::BeginStream(const WAVEFORMATEX* format) {
+    if (format) format_ = format;
+    ParamSnapshot snapshot;
+    TakeSnapshot(&snapshot);
+    const HRESULT hr = UpdateCoefficients(snapshot, FALSE);
+    if (FAILED(hr)) return hr;
+    return EnsureScratch(4096);
+}
+
+void FilterDsp::FreeScratch() {
+    platform::Free(scratch_);
+    scratch_ = nullptr;
+    scratchFrames_ = 0;
+    convertIn_ = nullptr;
+    convertOut_ = nullptr;
+}
+
+HRESULT FilterDsp::EnsureScratch(LONG frames) {
+    FreeScratch();
+    if (frames <= 0 || !format_ || format_->wFormatTag == WAVE_FORMAT_IEEE_FLOAT) return S_OK;
+    const bool single = format_->wBitsPerSample < 32;
+    const size_t bytes = size_t(format_->nChannels) * size_t(frames) * (single ? 4 : 8);
+    scratch_ = platform::AllocZeroed(bytes);
+    if (!scratch_) return E_OUTOFMEMORY;
+    scratchFrames_ = frames;
+    singleWorking_ = single ? TRUE : FALSE;
+
+    WAVEFORMATEX working{};
+    working.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+    working.nChannels = format_->nChannels;
+    working.nSamplesPerSec = format_->nSamplesPerSec;
+    working.wBitsPerSample = single ? 32 : 64;
+    working.nBlockAlign = WORD(working.wBitsPerSample / 8 * working.nChannels);
+    working.nAvgBytesPerSec = working.nSamplesPerSec * working.nBlockAlign;
+    convertIn_ = FindConverter(working, *format_);
+    convertOut_ = FindConverter(*format_, working);
+    return convertIn_ && convertOut_ ? S_OK : E_INVALIDARG;
+}
+
+HRESULT FilterDsp::EndStream() {
+    FreeScratch();
+    ResetState();
+    return S_OK;
+}
+
+int FilterDsp::CheckBypass() {
+    LONG bypass = 0;
+    store_.GetScaled(kParamBypass, &bypass);
+    if (bypass == 0) return 1;
+    ResetState();
+    return 0;
+}
+
+HRESULT FilterDsp::ProcessBlock(int mode, BOOL singleWorking, void* buffer, DWORD* frames,
+                                DWORD reportEmpty) {
+    const DWORD n = *frames;
+    ParamSnapshot snapshot;
+    const BOOL changed = TakeSnapshot(&snapshot);
+    HRESULT hr = S_OK;
+    if (mode == kBlockRestart) {
+        hr = UpdateCoefficients(snapshot, FALSE);
+    } else if (changed) {
+        hr = UpdateCoefficients(snapshot, TRUE);
+    }
+    if (FAILED(hr)) return hr;
+
+    DWORD produced = 0;
+    if (mode != kBlockDrain) {
+        hr = singleWorking ? RunKernel(&core_, static_cast<float*>(buffer), n, Channels())
+                           : RunKernel(&core_, static_cast<double*>(buffer), n, Channels());
+        ClearNonFiniteStates(&core_);
+        produced = n;
+    }
+    *frames = produced;
+    if (mode == kBlockDrain || (produced == 0 && reportEmpty)) return S_FALSE;
+    return hr;
+}
+
+HRESULT FilterDsp::ProcessPcmBlock(int mode, void* buffer, DWORD* frames) {
+    if (*frames > DWORD(scratchFrames_)) {
+        if (*frames > 0x7FFFFFFFu) return E_OUTOFMEMORY;
+        const HRESULT hr = EnsureScratch(LONG(*frames));
+        if (FAILED(hr)) return hr;
+    }
+    if (!convertIn_ || !convertOut_) return E_INVALIDARG;
+    const size_t channels = size_t(Channels());
+    convertIn_(scratch_, buffer, channels * *frames, 1.0);
+    const HRESULT hr = ProcessBlock(mode, singleWorking_, scratch_, frames, 0);
+    convertOut_(buffer, scratch_, channels * *frames, 1.0);
+    return hr;
+}
+
+HRESULT FilterDsp::ProcessFloatBlock(int mode, float* buffer, DWORD* frames, DWORD reportEmpty) {
+    return ProcessBlock(mode, TRUE, buffer, frames, reportEmpty);
+}
+
+HRESULT FilterDsp::ProcessFloatBlock(int mode, double* buffer, DWORD* frames) {
+    return ProcessBlock(mode, FALSE, buffer, frames, 0);
+}

@@ -1,0 +1,68 @@
+// Everything the signal path keeps between buffers: the parameter store, the changed flag, the
+// negotiated format, coefficients, ramps, section states, and the PCM working buffer.
+//
+// Threads: the streaming thread (or the host thread driving direct processing) owns the
+// coefficients, states and working buffer while streaming. Other threads only change values in
+// the store and raise `paramsChanged`. Lock order: this object's lock, then the store's; no
+// lock is held while filtering.
+#pragma once
+
+#include <atomic>
+
+#include "DspCore.h"
+#include "SampleConvert.h"
+#include "params/MediaParamStore.h"
+#include "platform/CriticalLock.h"
+
+enum BlockMode { kBlockRestart = 0, kBlockContinue = 1, kBlockDrain = 2 };
+
+class FilterDsp {
+  public:
+    FilterDsp(IUnknown* owner, HRESULT* result);
+    ~FilterDsp();
+    FilterDsp(const FilterDsp&) = delete;
+    FilterDsp& operator=(const FilterDsp&) = delete;
+
+    MediaParamStore& Store() { return store_; }
+    const DspCore& Core() const { return core_; }
+
+    // The store's SetParam; a real change raises `paramsChanged`.
+    HRESULT SetParam(DWORD index, MP_DATA value);
+    void MarkParamsChanged() { paramsChanged_.store(TRUE); }
+
+    // Streaming start and stop, with the stream halted. A non-null format replaces the held one,
+    // which must stay valid while streaming.
+    HRESULT BeginStream(const WAVEFORMATEX* format);
+    HRESULT EndStream();
+    HRESULT EnsureScratch(LONG frames);
+    void ResetState() { ResetStates(&core_); }
+    // 1 to process the next sub-block, 0 when Bypass is on (states are then zeroed).
+    int CheckBypass();
+    // The six values and the previous `paramsChanged`, which is cleared, in one step.
+    BOOL TakeSnapshot(ParamSnapshot* snapshot);
+    HRESULT UpdateCoefficients(const ParamSnapshot& snapshot, BOOL keepState);
+
+    // Block routines; `frames` in: the sub-block's length, out: the frames produced.
+    HRESULT ProcessBlock(int mode, BOOL singleWorking, void* buffer, DWORD* frames,
+                         DWORD reportEmpty);
+    HRESULT ProcessPcmBlock(int mode, void* buffer, DWORD* frames);
+    HRESULT ProcessFloatBlock(int mode, float* buffer, DWORD* frames, DWORD reportEmpty);
+    HRESULT ProcessFloatBlock(int mode, double* buffer, DWORD* frames);
+
+    LONG ScratchFrames() const { return scratchFrames_; }
+
+  private:
+    void FreeScratch();
+    int Channels() const { return format_ ? format_->nChannels : 0; }
+
+    MediaParamStore store_;
+    CriticalLock lock_;
+    std::atomic<BOOL> paramsChanged_{TRUE};
+    const WAVEFORMATEX* format_ = nullptr;
+    DspCore core_{};
+    BOOL singleWorking_ = TRUE;
+    LONG scratchFrames_ = 0;
+    void* scratch_ = nullptr;
+    SampleConverter convertIn_ = nullptr;
+    SampleConverter convertOut_ = nullptr;
+};

@@ -1,0 +1,14 @@
+// Conversions between PCM stream samples and the float working samples. Under gain 1.0 they
+// compute exactly the documented arithmetic; truncation is toward zero, clipping saturates.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/Platform.h"
+
+using SampleConverter = void (*)(void* destination, const void* source, size_t samples,
+                                 double gain);
+
+// The routine turning samples of format `source` into format `destination`, or null when the
+// pair is not one of: PCM 8 or 16 bits <-> IEEE float 32, PCM 32 bits <-> IEEE float 64.
+SampleConverter FindConverter(const WAVEFORMATEX& destination, const WAVEFORMATEX& source);
