@@ -3,8 +3,13 @@
 #pragma once
 
 #include <cmath>
+#include <cstring>
 
 #include "DspCore.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 enum FilterType { kLowPass = 0, kBandPass = 1, kHighPass = 2 };
 
@@ -23,10 +28,107 @@ inline double SvfTick(SvfState& s, double x, double f, double d) {
     return Type == kLowPass ? s.low : (Type == kBandPass ? s.band : s.high);
 }
 
+#ifdef __SSE2__
+// Both channels of a stereo frame in one register pair, lane 0 channel 0. Packed double
+// arithmetic rounds exactly like the scalar code, so the output bits are the same; the gain is
+// that in fourth order the four dependency chains of a frame no longer crowd the out-of-order
+// window.
+struct SvfPair {
+    __m128d low, high, band;
+};
+
+inline __m128d FlushPair(__m128d v) {
+    const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), v);
+    return _mm_andnot_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(0x1p-32)), v);
+}
+
+template <int Type>
+inline __m128d SvfTickPair(SvfPair& s, __m128d x, __m128d f, __m128d d) {
+    for (int pass = 0; pass < 3; ++pass) {
+        s.low = FlushPair(_mm_add_pd(s.low, _mm_mul_pd(f, s.band)));
+        s.high = FlushPair(_mm_sub_pd(_mm_sub_pd(x, s.low), _mm_mul_pd(d, s.band)));
+        s.band = FlushPair(_mm_add_pd(_mm_mul_pd(f, s.high), s.band));
+    }
+    return Type == kLowPass ? s.low : (Type == kBandPass ? s.band : s.high);
+}
+
+// Two floats move as one 8-byte unit; memcpy keeps that free of alignment and aliasing
+// assumptions.
+inline __m128d LoadPair(const float* p) {
+    double both;
+    std::memcpy(&both, p, sizeof both);
+    return _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(&both)));
+}
+inline void StorePair(float* p, __m128d v) {
+    double both;
+    _mm_store_sd(&both, _mm_castps_pd(_mm_cvtpd_ps(v)));
+    std::memcpy(p, &both, sizeof both);
+}
+inline __m128d LoadPair(const double* p) {
+    return _mm_loadu_pd(p);
+}
+inline void StorePair(double* p, __m128d v) {
+    _mm_storeu_pd(p, v);
+}
+// The value between the sections in the working precision.
+inline __m128d RoundPair(__m128d v, float*) {
+    return _mm_cvtps_pd(_mm_cvtpd_ps(v));
+}
+inline __m128d RoundPair(__m128d v, double*) {
+    return v;
+}
+
+inline SvfPair PackStates(const SvfState& a, const SvfState& b) {
+    return {_mm_set_pd(b.low, a.low), _mm_set_pd(b.high, a.high), _mm_set_pd(b.band, a.band)};
+}
+inline void UnpackStates(const SvfPair& p, SvfState* a, SvfState* b) {
+    double low[2], high[2], band[2];
+    _mm_storeu_pd(low, p.low);
+    _mm_storeu_pd(high, p.high);
+    _mm_storeu_pd(band, p.band);
+    *a = SvfState{low[0], high[0], band[0]};
+    *b = SvfState{low[1], high[1], band[1]};
+}
+
+template <typename Sample, bool Fourth, int Type, bool Moving>
+void SvfLoopStereo(DspCore* core, Sample* buffer, DWORD frames) {
+    SvfPair first = PackStates(core->states[0], core->states[1]);
+    SvfPair second = PackStates(core->states[2], core->states[3]);
+    __m128d f = _mm_set1_pd(core->coef.freqCoef);
+    __m128d d = _mm_set1_pd(core->coef.damping);
+    __m128d wet = _mm_set1_pd(core->coef.wetGain);
+    __m128d dry = _mm_set1_pd(core->coef.dryGain);
+    for (DWORD n = 0; n < frames; ++n) {
+        Sample* frame = buffer + size_t(n) * 2;
+        const __m128d x = LoadPair(frame);
+        const __m128d dryPart = _mm_mul_pd(x, dry);
+        __m128d y = SvfTickPair<Type>(first, x, f, d);
+        if (Fourth) y = SvfTickPair<Type>(second, RoundPair(y, frame), f, d);
+        StorePair(frame, _mm_add_pd(_mm_mul_pd(wet, y), dryPart));
+        if (Moving) {
+            AdvanceRamps(core);
+            f = _mm_set1_pd(core->coef.freqCoef);
+            d = _mm_set1_pd(core->coef.damping);
+            wet = _mm_set1_pd(core->coef.wetGain);
+            dry = _mm_set1_pd(core->coef.dryGain);
+        }
+    }
+    UnpackStates(first, &core->states[0], &core->states[1]);
+    UnpackStates(second, &core->states[2], &core->states[3]);
+}
+#endif
+
 // Filters `frames` interleaved frames in place. Sample is float (32-bit working samples, the
 // value between sections rounded to float) or double (64-bit working samples throughout).
 template <typename Sample, int Channels, bool Fourth, int Type, bool Moving>
 void SvfLoop(DspCore* core, Sample* buffer, DWORD frames) {
+#ifdef __SSE2__
+    // Only where it pays: in second order the two scalar chains already overlap.
+    if constexpr (Channels == 2 && Fourth) {
+        SvfLoopStereo<Sample, Fourth, Type, Moving>(core, buffer, frames);
+        return;
+    }
+#endif
     SvfState first[2] = {core->states[0], core->states[1]};
     SvfState second[2] = {core->states[2], core->states[3]};
     double f = core->coef.freqCoef;
