@@ -29,6 +29,7 @@ class FilterDsp {
     // The store's SetParam; a real change raises `paramsChanged`.
     HRESULT SetParam(DWORD index, MP_DATA value);
     void MarkParamsChanged() { paramsChanged_.store(TRUE); }
+    bool ParamsChangedPending() const { return paramsChanged_.load() != FALSE; }
 
     // Streaming start and stop, with the stream halted. A non-null format replaces the held one,
     // which must stay valid while streaming.

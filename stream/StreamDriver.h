@@ -1,0 +1,48 @@
+// The streaming path without the platform's media samples: cuts each buffer into stretches at
+// envelope change points, decides bypass, refreshes the coefficients when something changed and
+// runs the kernel for the stored format. The media-sample side and the direct float-buffer
+// interface both call it, so every build runs the very same loop.
+//
+// Threads: the streaming thread (or the one host thread driving the direct path) only.
+#pragma once
+
+#include "dsp/FilterDsp.h"
+
+class StreamDriver {
+  public:
+    explicit StreamDriver(FilterDsp& dsp) : dsp_(dsp) {}
+
+    // The negotiated format; the DSP is pointed at it once one is stored.
+    void StoreFormat(const WAVEFORMATEX& format);
+    bool HasFormat() const { return hasFormat_; }
+    const WAVEFORMATEX& Format() const { return format_; }
+
+    HRESULT StartStreaming();
+    HRESULT StopStreaming();
+
+    // One buffer of `frames` whole frames at `data`, in place. `frames` done are written back
+    // (0 in drain mode). Returns the kernel's result; S_FALSE in drain mode.
+    HRESULT RunBuffer(void* data, DWORD frames, int mode, DWORD* framesDone);
+
+    // The direct interface over interleaved 32-bit floats.
+    HRESULT Init(UINT channels, UINT rate);
+    HRESULT Process(float* data, UINT frames, UINT flags);
+    HRESULT Drain(float* data, UINT* frames);
+    HRESULT HasPendingChange() const;
+    HRESULT Refresh(BOOL reset);
+
+    BOOL streamedSinceStart = FALSE;
+    BOOL drainingAtEnd = FALSE;
+
+  private:
+    // Advances the envelopes over up to `left` frames. Calls again when the next change point is
+    // under half a frame away, so no frame is ever dropped; the bits of every call count.
+    DWORD Advance(DWORD left, DWORD* mask);
+    HRESULT RunKernel(int mode, BYTE* at, DWORD* n);
+
+    FilterDsp& dsp_;
+    WAVEFORMATEX format_{};
+    bool hasFormat_ = false;
+    // Change bits reported for stretches that were bypassed, kept until the next processed one.
+    DWORD carriedMask_ = 0;
+};

@@ -1,0 +1,68 @@
+#include "WaveFormatCheck.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+constexpr WORD kTagExtensible = 0xFFFE;
+constexpr size_t kPlainBytes = 16;  // up to and including wBitsPerSample
+constexpr size_t kExtensibleBytes = 40;
+
+// The PCM and IEEE float sub-format GUIDs are the plain tag as Data1 followed by these bytes.
+constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                        0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+bool Processable(WORD tag, WORD bits) {
+    if (tag == WAVE_FORMAT_PCM) return bits == 8 || bits == 16 || bits == 32;
+    if (tag == WAVE_FORMAT_IEEE_FLOAT) return bits == 32 || bits == 64;
+    return false;
+}
+
+template <typename T>
+T Read(const uint8_t* p, size_t offset) {
+    T v;
+    std::memcpy(&v, p + offset, sizeof v);
+    return v;
+}
+
+}  // namespace
+
+WAVEFORMATEX MakeStoredFormat(WORD tag, WORD channels, DWORD rate, WORD bits) {
+    WAVEFORMATEX f{};
+    f.wFormatTag = tag;
+    f.nChannels = channels;
+    f.nSamplesPerSec = rate;
+    f.wBitsPerSample = bits;
+    f.nBlockAlign = WORD((bits / 8) * channels);
+    f.nAvgBytesPerSec = rate * f.nBlockAlign;
+    f.cbSize = 0;
+    return f;
+}
+
+HRESULT CheckWaveFormat(const void* block, size_t bytes, WAVEFORMATEX* stored) {
+    if (!block || bytes < kPlainBytes) return E_INVALIDARG;
+    const auto* p = static_cast<const uint8_t*>(block);
+    WORD tag = Read<WORD>(p, 0);
+    const WORD channels = Read<WORD>(p, 2);
+    const DWORD rate = Read<DWORD>(p, 4);
+    const WORD bits = Read<WORD>(p, 14);
+    if (channels != 1 && channels != 2) return E_INVALIDARG;
+    if (tag == kTagExtensible) {
+        // The whole record must be there before any of its extension is read.
+        if (bytes < kExtensibleBytes || Read<WORD>(p, 16) < kExtensibleBytes - 18) {
+            return E_INVALIDARG;
+        }
+        if (Read<WORD>(p, 18) != bits) return E_INVALIDARG;  // valid bits
+        const uint8_t* sub = p + 24;
+        if (std::memcmp(sub + 4, kSubFormatTail, sizeof kSubFormatTail) != 0) return E_INVALIDARG;
+        const DWORD subTag = Read<DWORD>(sub, 0);
+        if (subTag != WAVE_FORMAT_PCM && subTag != WAVE_FORMAT_IEEE_FLOAT) return E_INVALIDARG;
+        tag = WORD(subTag);
+    }
+    if (!Processable(tag, bits)) return E_INVALIDARG;
+    // A rate of 0 would divide the time base and the coefficients by zero.
+    if (rate == 0) return E_INVALIDARG;
+    if (stored) *stored = MakeStoredFormat(tag, channels, rate, bits);
+    return S_OK;
+}
