@@ -5,6 +5,7 @@
 
 FilterDsp::FilterDsp(IUnknown* owner, HRESULT* result) : store_(owner, result) {
     if (FAILED(*result)) return;
+    store_.SetChangeListener(this);
     const MP_DATA start[] = {20000.0f, 0.0f, 0.0f, 0.0f, 0.0f};
     for (DWORD i = 0; i < 5; ++i)
         SetParam(i, start[i]);
@@ -14,10 +15,9 @@ FilterDsp::~FilterDsp() {
     EndStream();
 }
 
-HRESULT FilterDsp::SetParam(DWORD index, MP_DATA value) {
-    const HRESULT hr = store_.SetParam(index, value);
-    if (hr == S_OK) MarkParamsChanged();
-    return hr;
+void FilterDsp::OnParamSet(DWORD index) {
+    MarkParamsChanged();
+    if (outerListener_) outerListener_->OnParamSet(index);
 }
 
 BOOL FilterDsp::TakeSnapshot(ParamSnapshot* snapshot) {

@@ -16,7 +16,7 @@
 
 enum BlockMode { kBlockRestart = 0, kBlockContinue = 1, kBlockDrain = 2 };
 
-class FilterDsp {
+class FilterDsp : private ParamChangeListener {
   public:
     FilterDsp(IUnknown* owner, HRESULT* result);
     ~FilterDsp();
@@ -26,8 +26,10 @@ class FilterDsp {
     MediaParamStore& Store() { return store_; }
     const DspCore& Core() const { return core_; }
 
-    // The store's SetParam; a real change raises `paramsChanged`.
-    HRESULT SetParam(DWORD index, MP_DATA value);
+    // The store's SetParam; a real change raises `paramsChanged`, whichever face it came by.
+    HRESULT SetParam(DWORD index, MP_DATA value) { return store_.SetParam(index, value); }
+    // Told after every value a host set, once `paramsChanged` is raised.
+    void SetChangeListener(ParamChangeListener* listener) { outerListener_ = listener; }
     void MarkParamsChanged() { paramsChanged_.store(TRUE); }
     bool ParamsChangedPending() const { return paramsChanged_.load() != FALSE; }
 
@@ -53,10 +55,12 @@ class FilterDsp {
     LONG ScratchFrames() const { return scratchFrames_; }
 
   private:
+    void OnParamSet(DWORD index) override;
     void FreeScratch();
     int Channels() const { return format_ ? format_->nChannels : 0; }
 
     MediaParamStore store_;
+    ParamChangeListener* outerListener_ = nullptr;
     CriticalLock lock_;
     std::atomic<BOOL> paramsChanged_{TRUE};
     const WAVEFORMATEX* format_ = nullptr;

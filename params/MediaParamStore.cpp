@@ -138,13 +138,16 @@ HRESULT STDMETHODCALLTYPE MediaParamStore::GetParam(DWORD index, MP_DATA* value)
 
 HRESULT STDMETHODCALLTYPE MediaParamStore::SetParam(DWORD index, MP_DATA value) {
     if (index >= kParamCount) return E_INVALIDARG;
-    LockHold hold(lock_);
-    ParamSlot& slot = slots_[index];
-    if (timeBaseActive_ && slot.envelopeActive) return S_FALSE;
-    // Written so that a NaN fails the test too.
-    if (!(value >= ParamMin(index) && value <= ParamMax(index))) return E_INVALIDARG;
-    if (value == slot.value) return S_FALSE;
-    slot.value = value;
+    {
+        LockHold hold(lock_);
+        ParamSlot& slot = slots_[index];
+        if (timeBaseActive_ && slot.envelopeActive) return S_FALSE;
+        // Written so that a NaN fails the test too.
+        if (!(value >= ParamMin(index) && value <= ParamMax(index))) return E_INVALIDARG;
+        if (value == slot.value) return S_FALSE;
+        slot.value = value;
+    }
+    if (listener_) listener_->OnParamSet(index);
     return S_OK;
 }
 

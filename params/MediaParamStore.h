@@ -12,6 +12,15 @@
 #include "platform/CriticalLock.h"
 #include "platform/Platform.h"
 
+// Told, after the store lock is released, of every value a host changed through SetParam.
+class ParamChangeListener {
+  public:
+    virtual void OnParamSet(DWORD index) = 0;
+
+  protected:
+    ~ParamChangeListener() = default;
+};
+
 class MediaParamStore : public IMediaParamInfo,
                         public IMediaParams,
                         public IMediaParamsSetUICallback {
@@ -26,6 +35,9 @@ class MediaParamStore : public IMediaParamInfo,
     // Hands out the face for IMediaParamInfo, IMediaParams or IMediaParamsSetUICallback with a
     // reference added on the owner; E_NOINTERFACE for anything else.
     HRESULT QueryFace(REFIID iid, void** object);
+
+    // Set once by the embedding object, before the store is shared with any other thread.
+    void SetChangeListener(ParamChangeListener* listener) { listener_ = listener; }
 
     // IUnknown, forwarded to the owner.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
@@ -86,6 +98,7 @@ class MediaParamStore : public IMediaParamInfo,
     MP_DATA LockedValue(DWORD index);
 
     IUnknown* owner_;
+    ParamChangeListener* listener_ = nullptr;
     ParamSlot* slots_ = nullptr;
     CriticalLock lock_;
     GUID timeFormat_;
