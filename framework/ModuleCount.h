@@ -1,0 +1,18 @@
+// Module-wide counts that DllCanUnloadNow reads: live COM objects and LockServer locks.
+#pragma once
+
+#include "platform/Platform.h"
+
+// Every COM object the module hands out calls these from its constructor and destructor.
+void ModuleObjectCreated();
+void ModuleObjectDestroyed();
+
+// Live objects (filters, enumerators, class factories) made by this module.
+LONG ModuleObjectCount();
+
+// IClassFactory::LockServer's lock count.
+void ModuleLockServer(bool lock);
+LONG ModuleLockCount();
+
+// True when neither an object nor a lock keeps the module loaded.
+bool ModuleCanUnload();

@@ -1,0 +1,59 @@
+// A headless graph of Wine's own filters around a filter under test:
+// File Source -> WAVE Parser -> filter -> Sample Grabber (recording) -> Null Renderer,
+// with no reference clock so it runs as fast as it can.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <dshow.h>
+
+#include <string>
+#include <vector>
+
+#include "support/win32/SampleRecorder.h"
+
+extern const CLSID kClsidWaveParser;
+extern const CLSID kClsidSampleGrabber;
+extern const CLSID kClsidNullRenderer;
+
+// The first pin of a filter in a direction, with a reference, or nullptr.
+IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);
+
+class AudioGraph {
+  public:
+    AudioGraph() = default;
+    ~AudioGraph() { Release(); }
+    AudioGraph(const AudioGraph&) = delete;
+    AudioGraph& operator=(const AudioGraph&) = delete;
+
+    // Builds the graph around filter; the failing step's HRESULT, and which step, on failure.
+    // With outputFirst, the filter's output is connected to the grabber with that type before
+    // its input is connected to the parser.
+    HRESULT Build(const std::wstring& wavPath, IBaseFilter* filter, SampleRecorder* recorder,
+                  const AM_MEDIA_TYPE* outputFirst = nullptr);
+    const char* FailedStep() const { return step_; }
+
+    HRESULT Run();
+    HRESULT Pause();
+    HRESULT Stop();
+    // Waits for EC_COMPLETE; false on a timeout or an error event. Seen codes are kept.
+    bool WaitForComplete(DWORD timeoutMs);
+    const std::vector<long>& Events() const { return events_; }
+
+    IGraphBuilder* Graph() { return graph_; }
+    IMediaSeeking* Seeking() { return seeking_; }
+    void Release();
+
+  private:
+    HRESULT Step(const char* name, HRESULT hr) {
+        if (FAILED(hr) && step_ == nullptr) step_ = name;
+        return hr;
+    }
+
+    IGraphBuilder* graph_ = nullptr;
+    IMediaControl* control_ = nullptr;
+    IMediaEventEx* events_face_ = nullptr;
+    IMediaSeeking* seeking_ = nullptr;
+    const char* step_ = nullptr;
+    std::vector<long> events_;
+};
