@@ -14,6 +14,7 @@ ctest --preset native -j2
 
 cmake --preset win32
 cmake --build --preset win32
+scripts/check-imports build/win32/bin/ResonantFilter.dll
 scripts/wine-harness start
 trap 'scripts/wine-harness stop' EXIT
 ctest --preset win32 -j2

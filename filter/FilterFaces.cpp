@@ -1,0 +1,152 @@
+// The settings, presets, property-page and direct-processing faces of the filter.
+#include "ResonantFilter.h"
+
+#include "presets/PresetTable.h"
+
+// --- IFilterSettings ---
+
+STDMETHODIMP ResonantFilter::GetAllParams(float values[6]) {
+    if (!values) return E_POINTER;
+    return dsp_.Store().GetAllParams(values);
+}
+
+STDMETHODIMP ResonantFilter::SetAllParams(const float values[6]) {
+    if (!values) return E_POINTER;
+    const HRESULT hr = dsp_.Store().SetAllParams(values);
+    dsp_.MarkParamsChanged();
+    settingsDirty_ = true;
+    return hr;
+}
+
+STDMETHODIMP ResonantFilter::GetWaveFormat(WAVEFORMATEX* format) {
+    if (!format) return E_POINTER;
+    if (!driver_.HasFormat()) return VFW_E_NOT_CONNECTED;
+    *format = driver_.Format();
+    return S_OK;
+}
+
+STDMETHODIMP ResonantFilter::RegisterNotifyWindow(HWND window, UINT id) {
+    LockHold hold(notifyLock_);
+    NotifySlot* chosen = nullptr;
+    for (NotifySlot& slot : notify_) {
+        if (slot.window == window) {
+            chosen = &slot;
+            break;
+        }
+        if (!slot.window) chosen = &slot;
+    }
+    if (!chosen) return id ? E_OUTOFMEMORY : S_OK;
+    chosen->id = id;
+    chosen->window = id ? window : nullptr;
+    return S_OK;
+}
+
+void ResonantFilter::NotifyWindows(WORD code) {
+    LockHold hold(notifyLock_);
+    for (NotifySlot& slot : notify_) {
+        if (!slot.window) continue;
+        if (IsWindow(slot.window)) {
+            PostMessageA(slot.window, WM_COMMAND, MAKEWPARAM(WORD(slot.id), code), 0);
+        } else {
+            slot = NotifySlot{};
+        }
+    }
+}
+
+HRESULT ResonantFilter::PutScaled(DWORD index, LONG value) {
+    if (dsp_.Store().PutScaled(index, value) == S_OK) {
+        dsp_.MarkParamsChanged();
+        settingsDirty_ = true;
+    }
+    return S_OK;
+}
+
+HRESULT ResonantFilter::EndCapture(DWORD index) {
+    dsp_.Store().EndCapture(index);
+    dsp_.MarkParamsChanged();
+    return S_OK;
+}
+
+#define RF_SCALED_PARAM_FACE(Name, Index)                       \
+    STDMETHODIMP ResonantFilter::GetScaled##Name(LONG* value) { \
+        if (!value) return E_POINTER;                           \
+        return dsp_.Store().GetScaled(Index, value);            \
+    }                                                           \
+    STDMETHODIMP ResonantFilter::PutScaled##Name(LONG value) {  \
+        return PutScaled(Index, value);                         \
+    }                                                           \
+    STDMETHODIMP ResonantFilter::BeginCapture##Name() {         \
+        return dsp_.Store().BeginCapture(Index);                \
+    }                                                           \
+    STDMETHODIMP ResonantFilter::EndCapture##Name() {           \
+        return EndCapture(Index);                               \
+    }                                                           \
+    STDMETHODIMP ResonantFilter::IsAutomated##Name() {          \
+        return dsp_.Store().IsAutomated(Index);                 \
+    }
+
+RF_SCALED_PARAM_FACE(Frequency, kParamFrequency)
+RF_SCALED_PARAM_FACE(Resonance, kParamResonance)
+RF_SCALED_PARAM_FACE(FilterType, kParamFilterType)
+RF_SCALED_PARAM_FACE(FilterOrder, kParamFilterOrder)
+RF_SCALED_PARAM_FACE(Bypass, kParamBypass)
+RF_SCALED_PARAM_FACE(WetDry, kParamWetDry)
+
+#undef RF_SCALED_PARAM_FACE
+
+// --- ISpecifyPropertyPages ---
+
+STDMETHODIMP ResonantFilter::GetPages(CAUUID* pages) {
+    if (!pages) return E_POINTER;
+    pages->cElems = 0;
+    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (!pages->pElems) return E_OUTOFMEMORY;
+    pages->cElems = 1;
+    pages->pElems[0] = CLSID_ResonantFilterPage;
+    return S_OK;
+}
+
+// --- IFilterPresets ---
+
+STDMETHODIMP ResonantFilter::GetPresetCount(LONG* count) {
+    if (!count) return E_POINTER;
+    *count = kPresetCount;
+    return S_OK;
+}
+
+STDMETHODIMP ResonantFilter::GetPresetName(LONG index, WCHAR* name, LONG length) {
+    return CopyPresetName(index, name, length);
+}
+
+STDMETHODIMP ResonantFilter::ApplyPreset(LONG index) {
+    if (index < 0 || index >= kPresetCount) return E_INVALIDARG;
+    const HRESULT hr = SetAllParams(kPresetTable[index].values);
+    if (hr == S_OK) NotifyWindows(100);
+    return hr;
+}
+
+// --- IDirectProcess ---
+
+STDMETHODIMP ResonantFilter::Init(UINT channels, UINT sampleRate) {
+    return driver_.Init(channels, sampleRate);
+}
+
+STDMETHODIMP ResonantFilter::Process(float* frames, UINT count, UINT flags) {
+    if (!frames && count) return E_POINTER;
+    return driver_.Process(frames, count, flags);
+}
+
+STDMETHODIMP ResonantFilter::Drain(float* frames, UINT* count) {
+    if (!count) return E_POINTER;
+    return driver_.Drain(frames, count);
+}
+
+HRESULT ResonantFilter::DirectStop() {
+    return driver_.StopStreaming();
+}
+STDMETHODIMP ResonantFilter::HasPendingChange() {
+    return driver_.HasPendingChange();
+}
+STDMETHODIMP ResonantFilter::Refresh(BOOL reset, DWORD, DWORD) {
+    return driver_.Refresh(reset);
+}

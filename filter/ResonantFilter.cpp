@@ -1,0 +1,159 @@
+// Identity, construction, format negotiation and the media-sample side of streaming.
+#include "ResonantFilter.h"
+
+#include <new>
+
+#include "presets/PresetTable.h"
+#include "stream/WaveFormatCheck.h"
+
+IUnknown* ResonantFilter::Create(IUnknown* outer, HRESULT* result) {
+    auto* filter = new (std::nothrow) ResonantFilter(outer, result);
+    if (!filter) {
+        *result = E_OUTOFMEMORY;
+        return nullptr;
+    }
+    IUnknown* inner = filter->NonDelegatingUnknown();
+    if (FAILED(*result)) {
+        inner->Release();
+        return nullptr;
+    }
+    return inner;
+}
+
+ResonantFilter::ResonantFilter(IUnknown* outer, HRESULT* result)
+    : InPlaceFilter(outer, CLSID_ResonantFilter, result), dsp_(Outer(), result) {
+    if (FAILED(*result)) return;
+    dsp_.SetChangeListener(this);
+    // A new filter starts from the first preset and reports itself dirty.
+    if (dsp_.Store().SetAllParams(kPresetTable[0].values) == S_OK) {
+        dsp_.MarkParamsChanged();
+        settingsDirty_ = true;
+        NotifyWindows(100);
+    }
+}
+
+ResonantFilter::~ResonantFilter() = default;
+
+STDMETHODIMP ResonantFilter::QueryInterface(REFIID iid, void** out) {
+    return Outer()->QueryInterface(iid, out);
+}
+STDMETHODIMP_(ULONG) ResonantFilter::AddRef() {
+    return Outer()->AddRef();
+}
+STDMETHODIMP_(ULONG) ResonantFilter::Release() {
+    return Outer()->Release();
+}
+
+HRESULT ResonantFilter::NonDelegatingQueryInterface(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    void* face = nullptr;
+    if (IsEqualGUID(iid, IID_IFilterSettings)) {
+        face = static_cast<IFilterSettings*>(this);
+    } else if (IsEqualGUID(iid, IID_IMediaParams) || IsEqualGUID(iid, IID_IMediaParamInfo) ||
+               IsEqualGUID(iid, IID_IMediaParamsSetUICallback)) {
+        return dsp_.Store().QueryFace(iid, out);
+    } else if (IsEqualGUID(iid, IID_ISpecifyPropertyPages)) {
+        face = static_cast<ISpecifyPropertyPages*>(this);
+    } else if (IsEqualGUID(iid, IID_IFilterPresets)) {
+        face = static_cast<IFilterPresets*>(this);
+    } else if (IsEqualGUID(iid, IID_IDirectProcess)) {
+        face = static_cast<IDirectProcess*>(this);
+    } else {
+        return InPlaceFilter::NonDelegatingQueryInterface(iid, out);
+    }
+    Outer()->AddRef();
+    *out = face;
+    return S_OK;
+}
+
+void ResonantFilter::OnParamSet(DWORD) {
+    settingsDirty_ = true;
+    NotifyWindows(0);
+}
+
+// --- Format negotiation ---
+
+HRESULT ResonantFilter::CheckInputType(const AM_MEDIA_TYPE* type) {
+    if (!type || !IsEqualGUID(type->majortype, MEDIATYPE_Audio)) return E_INVALIDARG;
+    if (type->bTemporalCompression) return E_INVALIDARG;
+    return CheckWaveFormat(type->pbFormat, type->cbFormat, nullptr);
+}
+
+HRESULT ResonantFilter::SetMediaType(PIN_DIRECTION direction, const AM_MEDIA_TYPE* type) {
+    InPlaceFilter::SetMediaType(direction, type);
+    WAVEFORMATEX stored;
+    // Only a type that passed CheckInputType gets here; refuse anything else all the same.
+    if (FAILED(CheckWaveFormat(type->pbFormat, type->cbFormat, &stored))) return E_INVALIDARG;
+    driver_.StoreFormat(stored);
+    NotifyWindows(direction == PINDIR_INPUT ? 0 : 1);
+    return S_OK;
+}
+
+// --- Streaming ---
+
+HRESULT ResonantFilter::StartStreaming() {
+    return driver_.StartStreaming();
+}
+HRESULT ResonantFilter::StopStreaming() {
+    return driver_.StopStreaming();
+}
+
+HRESULT ResonantFilter::Receive(IMediaSample* sample) {
+    REFERENCE_TIME start = 0, end = 0;
+    const bool timed = SUCCEEDED(sample->GetTime(&start, &end));
+    dsp_.Store().SetSampleTimes(timed ? &start : nullptr);
+    return InPlaceFilter::Receive(sample);
+}
+
+HRESULT ResonantFilter::Transform(IMediaSample* sample) {
+    LONG length = sample->GetActualDataLength();
+    BYTE* data = nullptr;
+    if (FAILED(sample->GetPointer(&data)) || !data) return E_POINTER;
+    driver_.streamedSinceStart = TRUE;
+    int mode;
+    if (driver_.drainingAtEnd) {
+        mode = kBlockDrain;
+        length = sample->GetSize();
+        if (length > 0) ZeroMemory(data, size_t(length));
+    } else {
+        mode = sample->IsDiscontinuity() == S_OK ? kBlockRestart : kBlockContinue;
+    }
+    const WORD align = driver_.Format().nBlockAlign;
+    const DWORD total = (length > 0 && align) ? DWORD(length) / align : 0;
+    DWORD done = 0;
+    const HRESULT result = driver_.RunBuffer(data, total, mode, &done);
+    sample->SetActualDataLength(LONG(done * align));
+    return result;
+}
+
+HRESULT ResonantFilter::EndOfStream() {
+    if (!OutputConnected()) return S_OK;
+    HRESULT failure = S_OK;
+    if (driver_.streamedSinceStart) {
+        driver_.drainingAtEnd = TRUE;
+        for (;;) {
+            IMediaSample* buffer = nullptr;
+            HRESULT hr = GetDeliveryBuffer(&buffer);
+            if (FAILED(hr)) return hr;
+            buffer->SetActualDataLength(0);
+            hr = Transform(buffer);
+            if (FAILED(hr)) {
+                buffer->Release();
+                failure = hr;
+                break;
+            }
+            const HRESULT delivered = Deliver(buffer);
+            buffer->Release();
+            if (FAILED(delivered)) {
+                failure = delivered;
+                break;
+            }
+            if (hr == S_FALSE) break;
+        }
+        driver_.drainingAtEnd = FALSE;
+        driver_.streamedSinceStart = FALSE;
+    }
+    // End-of-stream always goes on, so the host's graph completes.
+    const HRESULT hr = DeliverEndOfStream();
+    return FAILED(failure) ? failure : hr;
+}
