@@ -1,0 +1,154 @@
+// The DLL's filter streaming in a graph that Wine's filter graph manager builds: File Source,
+// WAVE Parser, the filter, a recording Sample Grabber. Its output must be bit for bit what the
+// portable core gives for the same input, settings, automation and buffer schedule; the core
+// in turn gives the same bits in every build (the DSP determinism digest).
+#include <cmath>
+#include <cstring>
+
+#include "FilterDll.h"
+#include "WavWriter.h"
+#include "stream/StreamDriver.h"
+#include "stream/WaveFormatCheck.h"
+#include "support/win32/AudioGraph.h"
+#include "support/win32/WavFile.h"
+
+namespace {
+
+struct Case {
+    const char* name;
+    WORD tag, channels, bits;
+    bool automated;
+};
+
+// Input bytes of a swept tone with some noise, in the case's format.
+std::vector<uint8_t> Signal(const Case& c, int frames) {
+    std::vector<uint8_t> out;
+    uint32_t noise = 99;
+    for (int n = 0; n < frames; ++n) {
+        for (int ch = 0; ch < c.channels; ++ch) {
+            noise = noise * 1664525u + 1013904223u;
+            const double x = 0.6 * std::sin(0.0005 * n * n / 100.0 + ch) +
+                             0.1 * (double(int32_t(noise)) / 2147483648.0);
+            if (c.tag == WAVE_FORMAT_IEEE_FLOAT && c.bits == 32) {
+                const float v = float(x);
+                out.insert(out.end(), reinterpret_cast<const uint8_t*>(&v),
+                           reinterpret_cast<const uint8_t*>(&v) + 4);
+            } else if (c.tag == WAVE_FORMAT_IEEE_FLOAT) {
+                out.insert(out.end(), reinterpret_cast<const uint8_t*>(&x),
+                           reinterpret_cast<const uint8_t*>(&x) + 8);
+            } else if (c.bits == 8) {
+                out.push_back(uint8_t(int(x * 127) + 128));
+            } else {
+                const int16_t v = int16_t(x * 32000);
+                out.insert(out.end(), reinterpret_cast<const uint8_t*>(&v),
+                           reinterpret_cast<const uint8_t*>(&v) + 2);
+            }
+        }
+    }
+    return out;
+}
+
+const float kSettings[6] = {1200, 85, 0, 1, 0, 90};
+const MP_ENVELOPE_SEGMENT kSweep = {1000000, 6000000, 300, 8000, MP_CURVE_LINEAR, 0};
+const MP_ENVELOPE_SEGMENT kTypeJump = {4000000, 8000000, 2, 2, MP_CURVE_JUMP, 0};
+
+// The same settings and automation, on the DLL's IMediaParams or on the core's store.
+void Configure(IMediaParams* params, bool automated) {
+    if (!automated) return;
+    MP_ENVELOPE_SEGMENT sweep = kSweep, jump = kTypeJump;
+    params->AddEnvelope(kParamFrequency, 1, &sweep);
+    params->AddEnvelope(kParamFilterType, 1, &jump);
+}
+
+class FilterGraphTest : public FilterDllTest, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(FilterGraphTest, OutputIsBitIdenticalToTheCoreOnTheSameSchedule) {
+    const Case c = GetParam();
+    const int frames = 44100;
+    const std::vector<uint8_t> input = Signal(c, frames);
+    const std::wstring path = TempWavPath(L"rf_filter_graph");
+    ASSERT_TRUE(WriteWav(path, c.tag, c.channels, 44100, c.bits, input));
+
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(dll.Create(IID_IBaseFilter, &filter), S_OK);
+    IFilterSettings* settings = nullptr;
+    IMediaParams* params = nullptr;
+    ASSERT_EQ(filter->QueryInterface(IID_IFilterSettings, reinterpret_cast<void**>(&settings)),
+              S_OK);
+    ASSERT_EQ(filter->QueryInterface(IID_IMediaParams, reinterpret_cast<void**>(&params)), S_OK);
+    ASSERT_EQ(settings->SetAllParams(kSettings), S_OK);
+    Configure(params, c.automated);
+
+    SampleRecorder recorder;
+    std::vector<RecordedSample> samples;
+    {
+        AudioGraph graph;
+        ASSERT_EQ(graph.Build(path, filter, &recorder, nullptr), S_OK)
+            << (graph.FailedStep() ? graph.FailedStep() : "?");
+        WAVEFORMATEX stored{};
+        ASSERT_EQ(settings->GetWaveFormat(&stored), S_OK);
+        EXPECT_EQ(stored.wFormatTag, c.tag) << "the plain record of an extensible stream";
+        EXPECT_EQ(stored.nBlockAlign, c.bits / 8 * c.channels);
+        ASSERT_HRESULT_SUCCEEDED(graph.Run());
+        ASSERT_TRUE(graph.WaitForComplete(20000));
+        graph.Stop();
+        samples = recorder.Samples();
+    }
+    DeleteFileW(path.c_str());
+
+    // End of stream: one empty buffer is delivered last.
+    ASSERT_FALSE(samples.empty());
+    EXPECT_EQ(samples.back().length, 0);
+    size_t empties = 0;
+    for (const RecordedSample& s : samples)
+        empties += s.length == 0;
+    EXPECT_EQ(empties, 1u);
+
+    // The core, fed the input on the recorded schedule.
+    struct Owner : IUnknown {
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+        ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+        ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    } owner;
+    HRESULT hr = E_FAIL;
+    FilterDsp dsp(&owner, &hr);
+    ASSERT_EQ(hr, S_OK);
+    dsp.Store().SetAllParams(kSettings);
+    Configure(&dsp.Store(), c.automated);
+    StreamDriver core(dsp);
+    core.StoreFormat(MakeStoredFormat(c.tag, c.channels, 44100, c.bits));
+    ASSERT_EQ(core.StartStreaming(), S_OK);
+    std::vector<uint8_t> expected = input;
+    const size_t align = size_t(c.bits / 8 * c.channels);
+    size_t at = 0, delivered = 0;
+    for (const RecordedSample& s : samples) {
+        if (s.length == 0) continue;
+        dsp.Store().SetSampleTimes(s.hasTime ? &s.start : nullptr);
+        DWORD done = 0;
+        core.RunBuffer(expected.data() + at, DWORD(size_t(s.length) / align),
+                       s.discontinuity ? kBlockRestart : kBlockContinue, &done);
+        ASSERT_EQ(std::memcmp(s.bytes.data(), expected.data() + at, size_t(s.length)), 0)
+            << "buffer at byte " << at;
+        at += size_t(s.length);
+        delivered += size_t(s.length);
+    }
+    EXPECT_EQ(delivered, input.size()) << "every frame came through";
+    EXPECT_NE(expected, input) << "the filter did something";
+
+    params->Release();
+    settings->Release();
+    EXPECT_EQ(filter->Release(), 0u);
+    EXPECT_EQ(recorder.Refs(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, FilterGraphTest,
+    ::testing::Values(Case{"Pcm8Mono", WAVE_FORMAT_PCM, 1, 8, false},
+                      Case{"Pcm16Stereo", WAVE_FORMAT_PCM, 2, 16, false},
+                      Case{"Pcm16MonoAutomated", WAVE_FORMAT_PCM, 1, 16, true},
+                      Case{"Pcm16StereoAutomated", WAVE_FORMAT_PCM, 2, 16, true},
+                      Case{"Float32StereoAutomated", WAVE_FORMAT_IEEE_FLOAT, 2, 32, true},
+                      Case{"Float64MonoAutomated", WAVE_FORMAT_IEEE_FLOAT, 1, 64, true}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
