@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
-  googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev sox
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev pkg-config sox
   g++-mingw-w64-i686-posix
   wine wine64 wine32:i386
   gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-base:i386

@@ -9,8 +9,8 @@
 #include "WavWriter.h"
 #include "stream/StreamDriver.h"
 #include "stream/WaveFormatCheck.h"
-#include "support/win32/AudioGraph.h"
 #include "support/win32/WavFile.h"
+#include "tools/graph/AudioGraph.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Streaming through a graph that Wine's filter graph manager builds and runs.
 #include <cstring>
 
-#include "support/win32/AudioGraph.h"
 #include "support/win32/WavFile.h"
 #include "tests/framework/TestSupport.h"
+#include "tools/graph/AudioGraph.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "support/win32/SampleRecorder.h"
+#include "tools/graph/SampleRecorder.h"
 
 STDMETHODIMP SampleRecorder::QueryInterface(REFIID iid, void** out) {
     if (out == nullptr) return E_POINTER;

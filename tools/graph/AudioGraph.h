@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/win32/SampleRecorder.h"
+#include "tools/graph/SampleRecorder.h"
 
 extern const CLSID kClsidWaveParser;
 extern const CLSID kClsidSampleGrabber;
