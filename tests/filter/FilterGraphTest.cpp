@@ -60,6 +60,42 @@ void Configure(IMediaParams* params, bool automated) {
     params->AddEnvelope(kParamFilterType, 1, &jump);
 }
 
+// Replays `samples` from index `first` on a fresh core fed the input from its start, and
+// expects every delivered buffer to match and all of the input to have come through.
+void ExpectCoreAgrees(const Case& c, const std::vector<uint8_t>& input,
+                      const std::vector<RecordedSample>& samples, size_t first) {
+    struct Owner : IUnknown {
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+        ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+        ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    } owner;
+    HRESULT hr = E_FAIL;
+    FilterDsp dsp(&owner, &hr);
+    ASSERT_EQ(hr, S_OK);
+    dsp.Store().SetAllParams(kSettings);
+    Configure(&dsp.Store(), c.automated);
+    StreamDriver core(dsp);
+    core.StoreFormat(MakeStoredFormat(c.tag, c.channels, 44100, c.bits));
+    ASSERT_EQ(core.StartStreaming(), S_OK);
+    std::vector<uint8_t> expected = input;
+    const size_t align = size_t(c.bits / 8 * c.channels);
+    size_t at = 0;
+    for (size_t k = first; k < samples.size(); ++k) {
+        const RecordedSample& s = samples[k];
+        if (s.length == 0) break;
+        ASSERT_LE(at + size_t(s.length), expected.size());
+        dsp.Store().SetSampleTimes(s.hasTime ? &s.start : nullptr);
+        DWORD done = 0;
+        core.RunBuffer(expected.data() + at, DWORD(size_t(s.length) / align),
+                       s.discontinuity ? kBlockRestart : kBlockContinue, &done);
+        ASSERT_EQ(std::memcmp(s.bytes.data(), expected.data() + at, size_t(s.length)), 0)
+            << "buffer at byte " << at;
+        at += size_t(s.length);
+    }
+    EXPECT_EQ(at, input.size()) << "every frame came through";
+    EXPECT_NE(expected, input) << "the filter did something";
+}
+
 class FilterGraphTest : public FilterDllTest, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(FilterGraphTest, OutputIsBitIdenticalToTheCoreOnTheSameSchedule) {
@@ -105,40 +141,59 @@ TEST_P(FilterGraphTest, OutputIsBitIdenticalToTheCoreOnTheSameSchedule) {
     EXPECT_EQ(empties, 1u);
 
     // The core, fed the input on the recorded schedule.
-    struct Owner : IUnknown {
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-        ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-        ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    } owner;
-    HRESULT hr = E_FAIL;
-    FilterDsp dsp(&owner, &hr);
-    ASSERT_EQ(hr, S_OK);
-    dsp.Store().SetAllParams(kSettings);
-    Configure(&dsp.Store(), c.automated);
-    StreamDriver core(dsp);
-    core.StoreFormat(MakeStoredFormat(c.tag, c.channels, 44100, c.bits));
-    ASSERT_EQ(core.StartStreaming(), S_OK);
-    std::vector<uint8_t> expected = input;
-    const size_t align = size_t(c.bits / 8 * c.channels);
-    size_t at = 0, delivered = 0;
-    for (const RecordedSample& s : samples) {
-        if (s.length == 0) continue;
-        dsp.Store().SetSampleTimes(s.hasTime ? &s.start : nullptr);
-        DWORD done = 0;
-        core.RunBuffer(expected.data() + at, DWORD(size_t(s.length) / align),
-                       s.discontinuity ? kBlockRestart : kBlockContinue, &done);
-        ASSERT_EQ(std::memcmp(s.bytes.data(), expected.data() + at, size_t(s.length)), 0)
-            << "buffer at byte " << at;
-        at += size_t(s.length);
-        delivered += size_t(s.length);
-    }
-    EXPECT_EQ(delivered, input.size()) << "every frame came through";
-    EXPECT_NE(expected, input) << "the filter did something";
+    ExpectCoreAgrees(c, input, samples, 0);
 
     params->Release();
     settings->Release();
     EXPECT_EQ(filter->Release(), 0u);
     EXPECT_EQ(recorder.Refs(), 0);
+}
+
+TEST_F(FilterDllTest, StoppingAndRunningAgainStreamsTheWholeFileAfreshEachTime) {
+    const Case c{"Pcm16StereoAutomated", WAVE_FORMAT_PCM, 2, 16, true};
+    const std::vector<uint8_t> input = Signal(c, 30000);
+    const std::wstring path = TempWavPath(L"rf_filter_rerun");
+    ASSERT_TRUE(WriteWav(path, c.tag, c.channels, 44100, c.bits, input));
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(dll.Create(IID_IBaseFilter, &filter), S_OK);
+    IFilterSettings* settings = nullptr;
+    IMediaParams* params = nullptr;
+    filter->QueryInterface(IID_IFilterSettings, reinterpret_cast<void**>(&settings));
+    filter->QueryInterface(IID_IMediaParams, reinterpret_cast<void**>(&params));
+    ASSERT_EQ(settings->SetAllParams(kSettings), S_OK);
+    Configure(params, c.automated);
+    const ULONG before = RefCount(filter);
+    SampleRecorder recorder;
+    std::vector<RecordedSample> samples;
+    {
+        AudioGraph graph;
+        ASSERT_EQ(graph.Build(path, filter, &recorder, nullptr), S_OK);
+        for (int pass = 0; pass < 3; ++pass) {
+            ASSERT_HRESULT_SUCCEEDED(graph.Run());
+            ASSERT_TRUE(graph.WaitForComplete(20000)) << "pass " << pass;
+            ASSERT_HRESULT_SUCCEEDED(graph.Stop());
+            // The next run starts from the file's beginning again. Like an editor rewinding, set
+            // the values back: the envelope left Frequency where its sweep ended.
+            ASSERT_EQ(settings->SetAllParams(kSettings), S_OK);
+            REFERENCE_TIME zero = 0;
+            graph.Seeking()->SetPositions(&zero, AM_SEEKING_AbsolutePositioning, nullptr,
+                                          AM_SEEKING_NoPositioning);
+        }
+        samples = recorder.Samples();
+    }
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(RefCount(filter), before) << "the released graph left references";
+    // Every pass begins with a discontinuity and matches a fresh core.
+    size_t passes = 0;
+    for (size_t k = 0; k < samples.size(); ++k) {
+        if (!samples[k].discontinuity || samples[k].length == 0) continue;
+        ExpectCoreAgrees(c, input, samples, k);
+        ++passes;
+    }
+    EXPECT_EQ(passes, 3u);
+    params->Release();
+    settings->Release();
+    EXPECT_EQ(filter->Release(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
