@@ -80,7 +80,9 @@ STDMETHODIMP FilterPin::QueryInternalConnections(IPin**, ULONG*) {
 }
 
 IPin* FilterPin::AddRefPeer() {
-    LockHold hold(filter_->FilterLock());
+    // Not the filter lock: downstream filters ask for the upstream pin (seeking) from inside
+    // calls we make while streaming, when Stop may hold the filter lock and wait for us.
+    LockHold hold(peerLock_);
     if (peer_ != nullptr) peer_->AddRef();
     return peer_;
 }
@@ -91,16 +93,20 @@ HRESULT FilterPin::SetConnection(IPin* peer, const AM_MEDIA_TYPE& type) {
     if (FAILED(hr)) return hr;
     ClearConnection();
     type_ = copy;
+    peer->AddRef();
+    LockHold hold(peerLock_);
     peer_ = peer;
-    peer_->AddRef();
     return S_OK;
 }
 
 void FilterPin::ClearConnection() {
-    if (peer_ != nullptr) {
-        peer_->Release();
+    IPin* old;
+    {
+        LockHold hold(peerLock_);
+        old = peer_;
         peer_ = nullptr;
     }
+    if (old != nullptr) old->Release();
     MediaTypeClear(&type_);
 }
 

@@ -2,6 +2,7 @@
 // A pin's reference count is its filter's: AddRef and Release go to the filter's outer unknown.
 #pragma once
 
+#include "platform/CriticalLock.h"
 #include "platform/Platform.h"
 
 #include <dshow.h>
@@ -48,7 +49,8 @@ class FilterPin : public IPin {
     HRESULT CheckPeerDirection(IPin* peer);
 
     InPlaceFilter* filter_;
-    IPin* peer_ = nullptr;
+    IPin* peer_ = nullptr;  // written under the filter lock and peerLock_
+    CriticalLock peerLock_;
     AM_MEDIA_TYPE type_ = {};
 
   private:

@@ -1,4 +1,8 @@
 // Pins, their enumerators, and a connection between two framework filters without a graph.
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "tests/framework/TestSupport.h"
 
 namespace {
@@ -255,3 +259,27 @@ TEST_F(Chain, ReceiveFollowsStateAndFlushing) {
 }
 
 }  // namespace
+
+// A downstream filter may ask our output pin for seeking from inside the end-of-stream we pass
+// on, while Stop holds the filter lock and waits for our receive lock. That must not wait.
+TEST_F(Chain, SeekingThroughTheOutputPinNeedsNoFilterLock) {
+    ASSERT_EQ(S_OK, downIn->ReceiveConnection(upOut, &stereo.type));
+    IMediaSeeking* seeking = nullptr;
+    ASSERT_EQ(S_OK, downOut->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)));
+    std::promise<void> held, release;
+    std::future<void> releasing = release.get_future();
+    std::thread holder([&] {
+        LockHold hold(downstream->FilterLock());
+        held.set_value();
+        releasing.wait_for(std::chrono::seconds(10));
+    });
+    held.get_future().wait();
+    const auto before = std::chrono::steady_clock::now();
+    LONGLONG stop = 0;
+    seeking->GetStopPosition(&stop);  // the answer is upstream's; only the wait matters
+    const auto waited = std::chrono::steady_clock::now() - before;
+    release.set_value();
+    holder.join();
+    EXPECT_LT(waited, std::chrono::seconds(5)) << "the seeking call waited for the filter lock";
+    seeking->Release();
+}
