@@ -5,27 +5,18 @@
 #include <vector>
 
 #include "params/MediaParamStore.h"
+#include "platform/NullOwner.h"
 
 namespace {
-
-struct Owner : IUnknown {
-    Owner() : store(this, &result) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        return store.QueryFace(iid, object);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT result = E_FAIL;
-    MediaParamStore store;
-};
 
 constexpr REFERENCE_TIME kSegmentLength = 1000000;  // 100 ms: a boundary every ~4410 frames
 constexpr DWORD kBlock = 512;
 
 void FollowTheClock(benchmark::State& state) {
     const int segments = int(state.range(0));
-    Owner owner;
-    MediaParamStore& store = owner.store;
+    NullOwner owner;
+    HRESULT created = E_FAIL;
+    MediaParamStore store(&owner, &created);
     std::vector<MP_ENVELOPE_SEGMENT> envelope(static_cast<size_t>(segments));
     for (int i = 0; i < segments; ++i) {
         envelope[size_t(i)] = {i * kSegmentLength, (i + 1) * kSegmentLength, 100.0f + i % 50,

@@ -9,21 +9,11 @@
 
 #include "dsp/FilterDsp.h"
 #include "dsp/SvfKernel.h"
+#include "platform/NullOwner.h"
 
 namespace {
 
 constexpr DWORD kFrames = 4096;
-
-struct Owner : IUnknown {
-    Owner() : dsp(this, &result) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        return dsp.Store().QueryFace(iid, object);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT result = E_FAIL;
-    FilterDsp dsp;
-};
 
 WAVEFORMATEX Format(WORD tag, WORD channels, WORD bits) {
     WAVEFORMATEX f{};
@@ -78,8 +68,9 @@ void Kernel(benchmark::State& state) {
     const WAVEFORMATEX wf = format == 1   ? Format(WAVE_FORMAT_PCM, channels, 16)
                             : format == 2 ? Format(WAVE_FORMAT_IEEE_FLOAT, channels, 64)
                                           : Format(WAVE_FORMAT_IEEE_FLOAT, channels, 32);
-    Owner owner;
-    FilterDsp& dsp = owner.dsp;
+    NullOwner owner;
+    HRESULT created = E_FAIL;
+    FilterDsp dsp(&owner, &created);
     const MP_DATA v[kParamCount] = {2000, 60, MP_DATA(state.range(2)), MP_DATA(state.range(1)),
                                     0,    70};
     dsp.Store().SetAllParams(v);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "params/MediaParamStore.h"
+#include "platform/NullOwner.h"
 
 namespace {
 
@@ -41,17 +42,6 @@ class Reader {
     size_t pos_ = 0;
 };
 
-struct Owner : IUnknown {
-    Owner() : store(this, &result) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        return store.QueryFace(iid, object);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT result = E_FAIL;
-    MediaParamStore store;
-};
-
 void Check(bool condition) {
     if (!condition) std::abort();
 }
@@ -69,9 +59,10 @@ DWORD IndexFrom(uint8_t b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Owner owner;
-    if (FAILED(owner.result)) return 0;
-    MediaParamStore& store = owner.store;
+    NullOwner owner;
+    HRESULT created = E_FAIL;
+    MediaParamStore store(&owner, &created);
+    if (FAILED(created)) return 0;
     Reader in(data, size);
     DWORD rate = 0;
     while (!in.Empty()) {

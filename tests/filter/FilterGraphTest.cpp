@@ -7,6 +7,7 @@
 
 #include "FilterDll.h"
 #include "WavWriter.h"
+#include "platform/NullOwner.h"
 #include "stream/StreamDriver.h"
 #include "stream/WaveFormatCheck.h"
 #include "support/win32/WavFile.h"
@@ -64,11 +65,7 @@ void Configure(IMediaParams* params, bool automated) {
 // expects every delivered buffer to match and all of the input to have come through.
 void ExpectCoreAgrees(const Case& c, const std::vector<uint8_t>& input,
                       const std::vector<RecordedSample>& samples, size_t first) {
-    struct Owner : IUnknown {
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-        ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-        ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    } owner;
+    NullOwner owner;
     HRESULT hr = E_FAIL;
     FilterDsp dsp(&owner, &hr);
     ASSERT_EQ(hr, S_OK);

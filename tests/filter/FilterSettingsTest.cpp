@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "FilterDll.h"
+#include "platform/NullOwner.h"
 #include "stream/StreamDriver.h"
 
 namespace {
@@ -138,11 +139,7 @@ TEST_F(FilterFacesTest, DirectProcessingMatchesTheCoreAndFollowsItsStates) {
         ASSERT_EQ(direct->Process(viaDll.data() + 2 * at, 750, 0), S_OK);
     }
     // The same core, linked into this program, fed the same way.
-    struct Owner : IUnknown {
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-        ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-        ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    } owner;
+    NullOwner owner;
     HRESULT hr = E_FAIL;
     FilterDsp dsp(&owner, &hr);
     ASSERT_EQ(hr, S_OK);

@@ -2,34 +2,21 @@
 #include <cstdio>
 
 #include "params/MediaParamStore.h"
+#include "platform/NullOwner.h"
 #include "tools/common/ParamTablePrinter.h"
 
-namespace {
-
-// A stand-in for the filter object that owns the store's faces.
-class Owner : public IUnknown {
-  public:
-    Owner() : store(this, &result) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        return store.QueryFace(iid, object);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    HRESULT result = E_FAIL;
-    MediaParamStore store;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 int main() {
-    Owner owner;
-    if (FAILED(owner.result)) {
+    NullOwner owner;
+    HRESULT result = E_FAIL;
+    MediaParamStore store(&owner, &result);
+    if (FAILED(result)) {
         std::fprintf(stderr, "rf-paraminfo: the parameter store could not be created\n");
         return 1;
     }
     IMediaParamInfo* info = nullptr;
-    if (FAILED(owner.QueryInterface(IID_IMediaParamInfo, reinterpret_cast<void**>(&info)))) {
+    if (FAILED(store.QueryFace(IID_IMediaParamInfo, reinterpret_cast<void**>(&info)))) {
         std::fprintf(stderr, "rf-paraminfo: no IMediaParamInfo\n");
         return 1;
     }

@@ -9,17 +9,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/NullOwner.h"
 #include "presets/PresetTable.h"
 #include "stream/StreamDriver.h"
 #include "stream/WaveFormatCheck.h"
 
 namespace {
-
-struct Owner : IUnknown {
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-};
 
 constexpr sf_count_t kBlock = 4096;
 
@@ -55,7 +50,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    Owner owner;
+    NullOwner owner;
     HRESULT hr = E_FAIL;
     FilterDsp dsp(&owner, &hr);
     if (FAILED(hr)) return 1;
