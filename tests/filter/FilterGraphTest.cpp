@@ -121,7 +121,12 @@ TEST_P(FilterGraphTest, OutputIsBitIdenticalToTheCoreOnTheSameSchedule) {
         WAVEFORMATEX stored{};
         ASSERT_EQ(settings->GetWaveFormat(&stored), S_OK);
         EXPECT_EQ(stored.wFormatTag, c.tag) << "the plain record of an extensible stream";
+        EXPECT_EQ(stored.nChannels, c.channels);
+        EXPECT_EQ(stored.nSamplesPerSec, 44100u);
         EXPECT_EQ(stored.nBlockAlign, c.bits / 8 * c.channels);
+        EXPECT_EQ(stored.nAvgBytesPerSec, 44100u * stored.nBlockAlign);
+        EXPECT_EQ(stored.wBitsPerSample, c.bits);
+        EXPECT_EQ(stored.cbSize, 0);
         ASSERT_HRESULT_SUCCEEDED(graph.Run());
         ASSERT_TRUE(graph.WaitForComplete(20000));
         graph.Stop();
