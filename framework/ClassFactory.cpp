@@ -8,8 +8,10 @@ HRESULT GetFactory(const FactoryEntry* table, size_t count, REFCLSID clsid, REFI
                    void** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) return E_NOINTERFACE;
     for (size_t i = 0; i < count; ++i) {
         if (!IsEqualCLSID(*table[i].clsid, clsid)) continue;
+        if (table[i].create == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
         auto* factory = new (std::nothrow) ClassFactory(table[i]);
         if (factory == nullptr) return E_OUTOFMEMORY;
         HRESULT hr = factory->QueryInterface(iid, out);
@@ -51,8 +53,9 @@ STDMETHODIMP_(ULONG) ClassFactory::Release() {
 STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    // An aggregated object's only usable handle for its outer is the non-delegating unknown.
-    if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+    // An aggregated object's only usable handle for its outer is the non-delegating unknown:
+    // asking for anything else is asking for an interface it cannot hand out.
+    if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return E_NOINTERFACE;
     HRESULT hr = S_OK;
     IUnknown* object = entry_.create(outer, &hr);
     if (object == nullptr) return FAILED(hr) ? hr : E_OUTOFMEMORY;

@@ -9,12 +9,18 @@
 // when out of memory; *result carries a construction failure.
 using CreateFunction = IUnknown* (*)(IUnknown* outer, HRESULT* result);
 
+struct FilterSetup;
+
+// One class the module serves. Registration writes a class key for every row.
 struct FactoryEntry {
+    const WCHAR* name;  // display name: the class key's default value
     const CLSID* clsid;
-    CreateFunction create;
+    CreateFunction create;     // null: registered, but not creatable yet
+    const FilterSetup* setup;  // null: nothing to enter in the filter mapper
 };
 
-// A factory for clsid from table, queried for iid. CLASS_E_CLASSNOTAVAILABLE when absent.
+// A factory for clsid from table, queried for iid. CLASS_E_CLASSNOTAVAILABLE when absent or
+// when its row has no create function.
 HRESULT GetFactory(const FactoryEntry* table, size_t count, REFCLSID clsid, REFIID iid, void** out);
 
 class ClassFactory : public IClassFactory {

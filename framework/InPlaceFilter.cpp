@@ -5,6 +5,7 @@
 #include "framework/MediaType.h"
 #include "framework/ModuleCount.h"
 #include "framework/PinEnum.h"
+#include "framework/Registration.h"
 
 InPlaceFilter::InPlaceFilter(IUnknown* outer, REFCLSID clsid, HRESULT* result)
     : inner_(this),
@@ -199,11 +200,14 @@ STDMETHODIMP InPlaceFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
 STDMETHODIMP InPlaceFilter::QueryVendorInfo(LPWSTR*) {
     return E_NOTIMPL;
 }
+// A filter without setup data has nothing to enter: done, with nothing done.
 STDMETHODIMP InPlaceFilter::Register() {
-    return E_NOTIMPL;
+    const FilterSetup* setup = GetSetupData();
+    return setup != nullptr ? UpdateFilterRegistration(*setup, true) : S_FALSE;
 }
 STDMETHODIMP InPlaceFilter::Unregister() {
-    return E_NOTIMPL;
+    const FilterSetup* setup = GetSetupData();
+    return setup != nullptr ? UpdateFilterRegistration(*setup, false) : S_FALSE;
 }
 
 HRESULT InPlaceFilter::SetMediaType(PIN_DIRECTION, const AM_MEDIA_TYPE*) {

@@ -14,7 +14,9 @@
 #include "framework/OutputPin.h"
 #include "platform/CriticalLock.h"
 
-// What IAMovieSetup and the registration helpers read about a filter class.
+// What IAMovieSetup and the registration helpers read about a filter class. registration is
+// in version 1 form (REGFILTERPINS, with pin names), which both the filter mapper and its older
+// interface can take.
 struct FilterSetup {
     const CLSID* clsid;
     const WCHAR* name;
@@ -57,7 +59,8 @@ class InPlaceFilter : public IBaseFilter, public IAMovieSetup {
     STDMETHODIMP JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
     STDMETHODIMP QueryVendorInfo(LPWSTR* info) override;
 
-    // IAMovieSetup: registration lives in the module for now.
+    // IAMovieSetup: any thread; initialises COM for the call when the thread has none. Enters
+    // or removes GetSetupData() in the filter mapper; S_FALSE when there is none.
     STDMETHODIMP Register() override;
     STDMETHODIMP Unregister() override;
 

@@ -104,7 +104,7 @@ TEST_F(FilterComTest, AnAggregatedFilterForwardsToItsOuterObject) {
     ASSERT_EQ(dll.Factory(&factory), S_OK);
     EXPECT_EQ(
         factory->CreateInstance(&outer, IID_IFilterSettings, reinterpret_cast<void**>(&refused)),
-        CLASS_E_NOAGGREGATION);
+        E_NOINTERFACE);
     factory->Release();
     EXPECT_EQ(dll.CanUnloadNow(), S_OK);
 }
