@@ -54,6 +54,8 @@ HRESULT ResonantFilter::NonDelegatingQueryInterface(REFIID iid, void** out) {
         return dsp_.Store().QueryFace(iid, out);
     } else if (IsEqualGUID(iid, IID_ISpecifyPropertyPages)) {
         face = static_cast<ISpecifyPropertyPages*>(this);
+    } else if (IsEqualGUID(iid, IID_IPersistStream) || IsEqualGUID(iid, IID_IPersist)) {
+        face = static_cast<IPersistStream*>(this);
     } else if (IsEqualGUID(iid, IID_IFilterPresets)) {
         face = static_cast<IFilterPresets*>(this);
     } else if (IsEqualGUID(iid, IID_IDirectProcess)) {

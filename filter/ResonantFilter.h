@@ -30,6 +30,7 @@ struct DirectProcessFace : public IDirectProcess {
 class ResonantFilter : public InPlaceFilter,
                        public IFilterSettings,
                        public ISpecifyPropertyPages,
+                       public IPersistStream,
                        public IFilterPresets,
                        public DirectProcessFace,
                        private ParamChangeListener {
@@ -58,6 +59,14 @@ class ResonantFilter : public InPlaceFilter,
     // ISpecifyPropertyPages
     STDMETHODIMP GetPages(CAUUID* pages) override;
 
+    // IPersistStream: any thread; values go through the store lock. GetClassID also serves the
+    // filter face's IPersist.
+    STDMETHODIMP GetClassID(CLSID* clsid) override;
+    STDMETHODIMP IsDirty() override;
+    STDMETHODIMP Load(IStream* stream) override;
+    STDMETHODIMP Save(IStream* stream, BOOL clearDirty) override;
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
+
     // IFilterPresets: any thread.
     STDMETHODIMP GetPresetCount(LONG* count) override;
     STDMETHODIMP GetPresetName(LONG index, WCHAR* name, LONG length) override;
@@ -74,6 +83,7 @@ class ResonantFilter : public InPlaceFilter,
     bool SettingsDirty() const { return settingsDirty_; }
 
   protected:
+    const FilterSetup* GetSetupData() override;
     HRESULT CheckInputType(const AM_MEDIA_TYPE* type) override;
     HRESULT SetMediaType(PIN_DIRECTION direction, const AM_MEDIA_TYPE* type) override;
     HRESULT StartStreaming() override;
