@@ -45,36 +45,27 @@ static HRESULT ConnectFilters(IGraphBuilder* graph, IBaseFilter* from, IBaseFilt
     return hr;
 }
 
-HRESULT AudioGraph::Build(const std::wstring& wavPath, IBaseFilter* filter,
-                          SampleRecorder* recorder, const AM_MEDIA_TYPE* outputFirst) {
-    IBaseFilter* source = nullptr;
-    IBaseFilter* parser = nullptr;
-    IBaseFilter* grabber = nullptr;
-    IBaseFilter* sink = nullptr;
+HRESULT AudioGraph::CreateGraph() {
+    return Step("graph", CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                          IID_IGraphBuilder, reinterpret_cast<void**>(&graph_)));
+}
+
+HRESULT AudioGraph::AddGrabber(ISampleGrabberCB* callback, IBaseFilter** grabber) {
     ISampleGrabber* grab = nullptr;
-    IMediaFilter* media = nullptr;
-    HRESULT hr =
-        Step("graph", CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_IGraphBuilder, reinterpret_cast<void**>(&graph_)));
-    if (SUCCEEDED(hr))
-        hr = Step("source", graph_->AddSourceFilter(wavPath.c_str(), L"Source", &source));
-    if (SUCCEEDED(hr)) hr = Step("parser", Create(kClsidWaveParser, &parser));
-    if (SUCCEEDED(hr)) hr = Step("add parser", graph_->AddFilter(parser, L"Parser"));
-    if (SUCCEEDED(hr)) hr = Step("source->parser", ConnectFilters(graph_, source, parser));
-    if (SUCCEEDED(hr)) hr = Step("add filter", graph_->AddFilter(filter, L"Under test"));
-    if (SUCCEEDED(hr) && outputFirst == nullptr)
-        hr = Step("parser->filter", ConnectFilters(graph_, parser, filter));
-    if (SUCCEEDED(hr)) hr = Step("grabber", Create(kClsidSampleGrabber, &grabber));
+    HRESULT hr = Step("grabber", Create(kClsidSampleGrabber, grabber));
     if (SUCCEEDED(hr))
         hr = Step("grabber face",
-                  grabber->QueryInterface(IID_ISampleGrabber, reinterpret_cast<void**>(&grab)));
-    if (SUCCEEDED(hr)) hr = Step("callback", grab->SetCallback(recorder, 0));
-    if (SUCCEEDED(hr)) hr = Step("add grabber", graph_->AddFilter(grabber, L"Grabber"));
-    if (SUCCEEDED(hr))
-        hr = Step("filter->grabber", ConnectFilters(graph_, filter, grabber, outputFirst));
-    if (SUCCEEDED(hr) && outputFirst != nullptr)
-        hr = Step("parser->filter", ConnectFilters(graph_, parser, filter));
-    if (SUCCEEDED(hr)) hr = Step("sink", Create(kClsidNullRenderer, &sink));
+                  (*grabber)->QueryInterface(IID_ISampleGrabber, reinterpret_cast<void**>(&grab)));
+    if (SUCCEEDED(hr)) hr = Step("callback", grab->SetCallback(callback, 0));
+    if (SUCCEEDED(hr)) hr = Step("add grabber", graph_->AddFilter(*grabber, L"Grabber"));
+    SafeRelease(grab);
+    return hr;
+}
+
+HRESULT AudioGraph::Finish(IBaseFilter* grabber) {
+    IBaseFilter* sink = nullptr;
+    IMediaFilter* media = nullptr;
+    HRESULT hr = Step("sink", Create(kClsidNullRenderer, &sink));
     if (SUCCEEDED(hr)) hr = Step("add sink", graph_->AddFilter(sink, L"Sink"));
     if (SUCCEEDED(hr)) hr = Step("grabber->sink", ConnectFilters(graph_, grabber, sink));
     if (SUCCEEDED(hr))
@@ -91,11 +82,51 @@ HRESULT AudioGraph::Build(const std::wstring& wavPath, IBaseFilter* filter,
         hr = Step("seeking",
                   graph_->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking_)));
     SafeRelease(media);
-    SafeRelease(grab);
     SafeRelease(sink);
+    return hr;
+}
+
+HRESULT AudioGraph::Build(const std::wstring& wavPath, IBaseFilter* filter,
+                          ISampleGrabberCB* callback, const AM_MEDIA_TYPE* outputFirst) {
+    IBaseFilter* source = nullptr;
+    IBaseFilter* parser = nullptr;
+    IBaseFilter* grabber = nullptr;
+    HRESULT hr = CreateGraph();
+    if (SUCCEEDED(hr))
+        hr = Step("source", graph_->AddSourceFilter(wavPath.c_str(), L"Source", &source));
+    if (SUCCEEDED(hr)) hr = Step("parser", Create(kClsidWaveParser, &parser));
+    if (SUCCEEDED(hr)) hr = Step("add parser", graph_->AddFilter(parser, L"Parser"));
+    if (SUCCEEDED(hr)) hr = Step("source->parser", ConnectFilters(graph_, source, parser));
+    if (SUCCEEDED(hr)) hr = Step("add filter", graph_->AddFilter(filter, L"Under test"));
+    if (SUCCEEDED(hr) && outputFirst == nullptr)
+        hr = Step("parser->filter", ConnectFilters(graph_, parser, filter));
+    if (SUCCEEDED(hr)) hr = AddGrabber(callback, &grabber);
+    if (SUCCEEDED(hr))
+        hr = Step("filter->grabber", ConnectFilters(graph_, filter, grabber, outputFirst));
+    if (SUCCEEDED(hr) && outputFirst != nullptr)
+        hr = Step("parser->filter", ConnectFilters(graph_, parser, filter));
+    if (SUCCEEDED(hr)) hr = Finish(grabber);
     SafeRelease(grabber);
     SafeRelease(parser);
     SafeRelease(source);
+    return hr;
+}
+
+HRESULT AudioGraph::BuildFromSource(IBaseFilter* source, IBaseFilter* filter,
+                                    ISampleGrabberCB* callback) {
+    IBaseFilter* grabber = nullptr;
+    HRESULT hr = CreateGraph();
+    if (SUCCEEDED(hr)) hr = Step("add source", graph_->AddFilter(source, L"Source"));
+    if (SUCCEEDED(hr) && filter != nullptr)
+        hr = Step("add filter", graph_->AddFilter(filter, L"Under test"));
+    if (SUCCEEDED(hr) && filter != nullptr)
+        hr = Step("source->filter", ConnectFilters(graph_, source, filter));
+    if (SUCCEEDED(hr)) hr = AddGrabber(callback, &grabber);
+    if (SUCCEEDED(hr))
+        hr = Step(filter != nullptr ? "filter->grabber" : "source->grabber",
+                  ConnectFilters(graph_, filter != nullptr ? filter : source, grabber));
+    if (SUCCEEDED(hr)) hr = Finish(grabber);
+    SafeRelease(grabber);
     return hr;
 }
 

@@ -1,6 +1,6 @@
 // A headless graph of Wine's own filters around a filter under test:
-// File Source -> WAVE Parser -> filter -> Sample Grabber (recording) -> Null Renderer,
-// with no reference clock so it runs as fast as it can.
+// File Source -> WAVE Parser (or a source of the caller's) -> filter -> Sample Grabber
+// (recording) -> Null Renderer, with no reference clock so it runs as fast as it can.
 #pragma once
 
 #include "platform/Platform.h"
@@ -26,11 +26,14 @@ class AudioGraph {
     AudioGraph(const AudioGraph&) = delete;
     AudioGraph& operator=(const AudioGraph&) = delete;
 
-    // Builds the graph around filter; the failing step's HRESULT, and which step, on failure.
-    // With outputFirst, the filter's output is connected to the grabber with that type before
-    // its input is connected to the parser.
-    HRESULT Build(const std::wstring& wavPath, IBaseFilter* filter, SampleRecorder* recorder,
+    // Builds the graph around filter, with callback called for every sample leaving it; the failing
+    // step's HRESULT, and which step, on failure. With outputFirst, the filter's output is
+    // connected to the grabber with that type before its input is connected to the parser.
+    HRESULT Build(const std::wstring& wavPath, IBaseFilter* filter, ISampleGrabberCB* callback,
                   const AM_MEDIA_TYPE* outputFirst = nullptr);
+    // The same chain fed by source, such as a PushSource, instead of the file and parser.
+    // With no filter, the source feeds the grabber directly.
+    HRESULT BuildFromSource(IBaseFilter* source, IBaseFilter* filter, ISampleGrabberCB* callback);
     const char* FailedStep() const { return step_; }
 
     HRESULT Run();
@@ -45,6 +48,12 @@ class AudioGraph {
     void Release();
 
   private:
+    // The pieces both builds share.
+    HRESULT CreateGraph();
+    HRESULT AddGrabber(ISampleGrabberCB* callback, IBaseFilter** grabber);
+    // The Null Renderer after the grabber, no clock, and the graph faces kept.
+    HRESULT Finish(IBaseFilter* grabber);
+
     HRESULT Step(const char* name, HRESULT hr) {
         if (FAILED(hr) && step_ == nullptr) step_ = name;
         return hr;

@@ -1,0 +1,327 @@
+#include "tools/graph/PushSource.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <system_error>
+
+#include "framework/MediaType.h"
+#include "framework/PinEnum.h"
+
+// {AED4E549-E147-4447-A7CD-452CCF8CF0FF}
+const CLSID kClsidPushSource = {
+    0xaed4e549, 0xe147, 0x4447, {0xa7, 0xcd, 0x45, 0x2c, 0xcf, 0x8c, 0xf0, 0xff}};
+
+namespace {
+// The major type and the format block's size are checked before the block is read.
+bool IsUsableAudioType(const AM_MEDIA_TYPE& type) {
+    if (!IsEqualGUID(type.majortype, MEDIATYPE_Audio) ||
+        !IsEqualGUID(type.formattype, FORMAT_WaveFormatEx) || type.pbFormat == nullptr ||
+        type.cbFormat < sizeof(WAVEFORMATEX))
+        return false;
+    const auto* format = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
+    if (format->nBlockAlign == 0 || sizeof(WAVEFORMATEX) + format->cbSize > type.cbFormat)
+        return false;
+    return format->wFormatTag != WAVE_FORMAT_EXTENSIBLE ||
+           (type.cbFormat >= sizeof(WAVEFORMATEXTENSIBLE) &&
+            format->cbSize >= sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX));
+}
+
+// Every slice inside the bytes, in whole frames, and small enough for a media sample.
+bool IsUsableSchedule(const std::vector<ScheduledSample>& schedule, size_t bytes, WORD align) {
+    for (const ScheduledSample& s : schedule) {
+        if (s.offset > bytes || s.length > bytes - s.offset || s.length > size_t(LONG_MAX) ||
+            s.length % align != 0)
+            return false;
+    }
+    return true;
+}
+
+// The input pin behind a filter's first connected output, with a reference, or nullptr.
+IPin* ConnectedDownstream(IBaseFilter* filter) {
+    IEnumPins* pins = nullptr;
+    if (FAILED(filter->EnumPins(&pins)) || pins == nullptr) return nullptr;
+    IPin* pin = nullptr;
+    IPin* next = nullptr;
+    while (next == nullptr && pins->Next(1, &pin, nullptr) == S_OK) {
+        PIN_DIRECTION direction;
+        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT &&
+            FAILED(pin->ConnectedTo(&next)))
+            next = nullptr;
+        pin->Release();
+    }
+    pins->Release();
+    return next;
+}
+}  // namespace
+
+std::vector<ScheduledSample> SamplesOf(const std::vector<ScheduledBuffer>& schedule,
+                                       WORD blockAlign) {
+    std::vector<ScheduledSample> samples;
+    samples.reserve(schedule.size());
+    for (const ScheduledBuffer& b : schedule) {
+        ScheduledSample s;
+        s.offset = size_t(b.firstFrame) * blockAlign;
+        s.length = size_t(b.frames) * blockAlign;
+        s.start = b.start;
+        s.stop = b.stop;
+        s.discontinuity = b.discontinuity;
+        samples.push_back(s);
+    }
+    return samples;
+}
+
+HRESULT PushSource::Create(const AM_MEDIA_TYPE& type, std::vector<uint8_t> bytes,
+                           std::vector<ScheduledSample> schedule, PushSource** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (!IsUsableAudioType(type)) return VFW_E_INVALIDMEDIATYPE;
+    const WORD align = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat)->nBlockAlign;
+    if (!IsUsableSchedule(schedule, bytes.size(), align)) return E_INVALIDARG;
+    auto* source = new (std::nothrow) PushSource(std::move(bytes), std::move(schedule));
+    if (source == nullptr) return E_OUTOFMEMORY;
+    HRESULT hr = MediaTypeCopy(&source->type_, type);
+    if (FAILED(hr)) {
+        source->Release();
+        return hr;
+    }
+    *out = source;
+    return S_OK;
+}
+
+PushSource::PushSource(std::vector<uint8_t> bytes, std::vector<ScheduledSample> schedule)
+    : bytes_(std::move(bytes)), schedule_(std::move(schedule)), pin_(this) {
+    for (const ScheduledSample& s : schedule_)
+        largest_ = std::max(largest_, s.length);
+}
+
+PushSource::~PushSource() {
+    Stop();
+    if (clock_ != nullptr) clock_->Release();
+    MediaTypeClear(&type_);
+}
+
+STDMETHODIMP PushSource::QueryInterface(REFIID iid, void** out) {
+    if (out == nullptr) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPersist) ||
+        IsEqualIID(iid, IID_IMediaFilter) || IsEqualIID(iid, IID_IBaseFilter)) {
+        *out = static_cast<IBaseFilter*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) PushSource::AddRef() {
+    return InterlockedIncrement(&refs_);
+}
+
+STDMETHODIMP_(ULONG) PushSource::Release() {
+    LONG refs = InterlockedDecrement(&refs_);
+    if (refs == 0) {
+        // Guard against a destructor that hands a face out and releases it again.
+        refs_ = 1;
+        delete this;
+    }
+    return refs;
+}
+
+STDMETHODIMP PushSource::GetClassID(CLSID* clsid) {
+    if (clsid == nullptr) return E_POINTER;
+    *clsid = kClsidPushSource;
+    return S_OK;
+}
+
+HRESULT PushSource::StartStreaming() {
+    IMemAllocator* allocator = pin_.Allocator();
+    if (allocator == nullptr) return S_OK;  // not connected: nothing to deliver
+    HRESULT hr = allocator->Commit();
+    if (FAILED(hr)) return hr;
+    stopping_ = false;
+    try {
+        thread_ = std::thread(&PushSource::Stream, this);
+    } catch (const std::system_error&) {
+        allocator->Decommit();
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+void PushSource::StopStreaming() {
+    stopping_ = true;
+    // Frees the thread if it waits in GetBuffer; inside Receive, it returns once downstream
+    // has stopped, which the graph does first.
+    if (IMemAllocator* allocator = pin_.Allocator()) allocator->Decommit();
+    if (thread_.joinable()) thread_.join();
+}
+
+STDMETHODIMP PushSource::Stop() {
+    LockHold hold(lock_);
+    if (state_ != State_Stopped) StopStreaming();
+    state_ = State_Stopped;
+    return S_OK;
+}
+
+STDMETHODIMP PushSource::Pause() {
+    LockHold hold(lock_);
+    if (state_ == State_Stopped) {
+        HRESULT hr = StartStreaming();
+        if (FAILED(hr)) return hr;
+    }
+    state_ = State_Paused;
+    return S_OK;
+}
+
+STDMETHODIMP PushSource::Run(REFERENCE_TIME) {
+    LockHold hold(lock_);
+    // The graph may go from Stopped straight to Running. Samples carry no clock wait here, so
+    // the start time changes nothing.
+    if (state_ == State_Stopped) {
+        HRESULT hr = StartStreaming();
+        if (FAILED(hr)) return hr;
+    }
+    state_ = State_Running;
+    return S_OK;
+}
+
+STDMETHODIMP PushSource::GetState(DWORD, FILTER_STATE* state) {
+    if (state == nullptr) return E_POINTER;
+    *state = state_;
+    return S_OK;
+}
+
+STDMETHODIMP PushSource::SetSyncSource(IReferenceClock* clock) {
+    LockHold hold(lock_);
+    if (clock != nullptr) clock->AddRef();
+    if (clock_ != nullptr) clock_->Release();
+    clock_ = clock;
+    return S_OK;
+}
+
+STDMETHODIMP PushSource::GetSyncSource(IReferenceClock** clock) {
+    if (clock == nullptr) return E_POINTER;
+    LockHold hold(lock_);
+    *clock = clock_;
+    if (clock_ != nullptr) clock_->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP PushSource::EnumPins(IEnumPins** out) {
+    if (out == nullptr) return E_POINTER;
+    IPin* pins[] = {&pin_};
+    *out = PinEnum::Create(this, pins, 1);
+    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP PushSource::FindPin(LPCWSTR id, IPin** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (id == nullptr) return E_POINTER;
+    if (wcscmp(id, L"Output") != 0) return VFW_E_NOT_FOUND;
+    *out = &pin_;
+    pin_.AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP PushSource::QueryFilterInfo(FILTER_INFO* info) {
+    if (info == nullptr) return E_POINTER;
+    LockHold hold(graphLock_);
+    std::memcpy(info->achName, name_, sizeof(name_));
+    info->pGraph = graph_;
+    if (graph_ != nullptr) graph_->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP PushSource::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
+    LockHold hold(graphLock_);
+    graph_ = graph;
+    events_ = nullptr;
+    name_[0] = 0;
+    if (graph == nullptr) return S_OK;
+    if (name != nullptr) {
+        wcsncpy(name_, name, MAX_FILTER_NAME - 1);
+        name_[MAX_FILTER_NAME - 1] = 0;
+    }
+    // Kept without a reference, like the graph itself, which would otherwise never be freed.
+    if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&events_))))
+        events_->Release();
+    else
+        events_ = nullptr;
+    return S_OK;
+}
+
+STDMETHODIMP PushSource::QueryVendorInfo(LPWSTR*) {
+    return E_NOTIMPL;
+}
+
+void PushSource::Stream() {
+    IPin* peer = pin_.Peer();
+    REFERENCE_TIME end = 0;
+    for (const ScheduledSample& s : schedule_)
+        end = std::max(end, s.stop);
+    peer->NewSegment(0, end, 1.0);
+    HRESULT hr = S_OK;
+    // Each run is a fresh stream, so its first sample is discontinuous whatever the schedule says.
+    for (size_t i = 0; i < schedule_.size() && hr == S_OK; ++i)
+        hr = DeliverSample(schedule_[i], i == 0 || schedule_[i].discontinuity);
+    if (hr == S_OK) {
+        peer->EndOfStream();
+        return;
+    }
+    // Downstream wants no more until a stop: send nothing, not even end of stream, which
+    // would report a cut stream complete. A refusal while the graph stops is no error.
+    if (!stopping_ && !DownstreamStopped()) ReportAbort(hr);
+}
+
+HRESULT PushSource::DeliverSample(const ScheduledSample& entry, bool discontinuity) {
+    IMediaSample* sample = nullptr;
+    HRESULT hr = pin_.Allocator()->GetBuffer(&sample, nullptr, nullptr, 0);
+    if (FAILED(hr)) return hr;
+    BYTE* data = nullptr;
+    hr = sample->GetPointer(&data);
+    if (SUCCEEDED(hr) && (data == nullptr || size_t(sample->GetSize()) < entry.length))
+        hr = VFW_E_BUFFER_OVERFLOW;
+    if (SUCCEEDED(hr)) {
+        if (entry.length > 0) std::memcpy(data, bytes_.data() + entry.offset, entry.length);
+        REFERENCE_TIME start = entry.start;
+        REFERENCE_TIME stop = entry.stop;
+        sample->SetActualDataLength(LONG(entry.length));
+        sample->SetTime(&start, &stop);
+        sample->SetMediaTime(nullptr, nullptr);
+        sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
+        sample->SetSyncPoint(TRUE);
+        sample->SetPreroll(FALSE);
+        hr = pin_.Transport()->Receive(sample);
+    }
+    sample->Release();
+    return hr;
+}
+
+// The graph stops filters downstream first, so a stopped one means the graph is stopping.
+bool PushSource::DownstreamStopped() {
+    IPin* pin = pin_.Peer();
+    pin->AddRef();
+    // Bounded, in case a graph loops back on itself.
+    for (int hop = 0; pin != nullptr && hop < 32; ++hop) {
+        PIN_INFO info = {};
+        HRESULT hr = pin->QueryPinInfo(&info);
+        pin->Release();
+        pin = nullptr;
+        if (FAILED(hr) || info.pFilter == nullptr) return false;
+        FILTER_STATE state = State_Running;
+        const bool stopped = SUCCEEDED(info.pFilter->GetState(0, &state)) && state == State_Stopped;
+        if (!stopped) pin = ConnectedDownstream(info.pFilter);
+        info.pFilter->Release();
+        if (stopped) return true;
+    }
+    if (pin != nullptr) pin->Release();
+    return false;
+}
+
+void PushSource::ReportAbort(HRESULT hr) {
+    LockHold hold(graphLock_);
+    if (events_ != nullptr) events_->Notify(EC_ERRORABORT, LONG_PTR(hr), 0);
+}

@@ -1,0 +1,108 @@
+// A source filter that delivers a prepared schedule of audio samples from memory, so a graph
+// can feed a filter buffers of any size and timing the WAVE Parser would never produce.
+//
+// Threads and locks: state and connection calls come on application or graph threads under the
+// filter lock; samples go out on the source's own streaming thread, which takes no lock that
+// Pause, Run, Stop or GetState need, because the Null Renderer blocks in Receive while paused.
+#pragma once
+
+#include "platform/CriticalLock.h"
+#include "platform/Platform.h"
+
+#include <dshow.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "tools/common/Schedule.h"
+#include "tools/graph/PushSourcePin.h"
+
+// One media sample to deliver: a slice of the source's bytes and its stream times.
+struct ScheduledSample {
+    size_t offset = 0;
+    size_t length = 0;  // bytes
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    bool discontinuity = false;
+};
+
+// The samples of a frame schedule over interleaved frames of blockAlign bytes.
+std::vector<ScheduledSample> SamplesOf(const std::vector<ScheduledBuffer>& schedule,
+                                       WORD blockAlign);
+
+extern const CLSID kClsidPushSource;
+
+class PushSource : public IBaseFilter {
+  public:
+    // type: major type Audio with a WAVEFORMATEX or WAVEFORMATEXTENSIBLE block, copied.
+    // Every scheduled slice must lie inside bytes and hold whole frames. On success *out has
+    // the caller's one reference; VFW_E_INVALIDMEDIATYPE or E_INVALIDARG for bad input.
+    static HRESULT Create(const AM_MEDIA_TYPE& type, std::vector<uint8_t> bytes,
+                          std::vector<ScheduledSample> schedule, PushSource** out);
+
+    // IUnknown: IBaseFilter, IMediaFilter and IPersist.
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IPersist
+    STDMETHODIMP GetClassID(CLSID* clsid) override;
+
+    // IMediaFilter: application or graph thread, under the filter lock; GetState takes none.
+    // Stop expects the filters downstream to have stopped already, as the graph does it.
+    STDMETHODIMP Stop() override;
+    STDMETHODIMP Pause() override;
+    STDMETHODIMP Run(REFERENCE_TIME start) override;
+    STDMETHODIMP GetState(DWORD timeout, FILTER_STATE* state) override;
+    STDMETHODIMP SetSyncSource(IReferenceClock* clock) override;
+    STDMETHODIMP GetSyncSource(IReferenceClock** clock) override;
+
+    // IBaseFilter: application thread.
+    STDMETHODIMP EnumPins(IEnumPins** out) override;
+    STDMETHODIMP FindPin(LPCWSTR id, IPin** out) override;
+    STDMETHODIMP QueryFilterInfo(FILTER_INFO* info) override;
+    STDMETHODIMP JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
+    STDMETHODIMP QueryVendorInfo(LPWSTR* info) override;
+
+    // For the pin.
+    CriticalLock& FilterLock() { return lock_; }
+    FILTER_STATE State() const { return state_; }
+    const AM_MEDIA_TYPE& Type() const { return type_; }
+    size_t LargestSample() const { return largest_; }
+
+  private:
+    PushSource(std::vector<uint8_t> bytes, std::vector<ScheduledSample> schedule);
+    virtual ~PushSource();
+
+    // Filter lock held: leaves Stopped, or returns to it.
+    HRESULT StartStreaming();
+    void StopStreaming();
+
+    // Streaming thread.
+    void Stream();
+    HRESULT DeliverSample(const ScheduledSample& entry, bool discontinuity);
+    bool DownstreamStopped();
+    void ReportAbort(HRESULT hr);
+
+    LONG refs_ = 1;
+    CriticalLock lock_;
+    // Guards the graph's faces and our name; the streaming thread reports under it, and never
+    // takes lock_.
+    CriticalLock graphLock_;
+    std::atomic<FILTER_STATE> state_{State_Stopped};
+    // Set by Stop before it frees the thread, so refusals caused by stopping go unreported.
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+    IReferenceClock* clock_ = nullptr;
+    IFilterGraph* graph_ = nullptr;      // not referenced: the graph owns us
+    IMediaEventSink* events_ = nullptr;  // the graph's, not referenced either
+    WCHAR name_[MAX_FILTER_NAME] = {};
+    AM_MEDIA_TYPE type_ = {};
+    std::vector<uint8_t> bytes_;
+    std::vector<ScheduledSample> schedule_;
+    size_t largest_ = 0;
+    PushSourcePin pin_;
+};
