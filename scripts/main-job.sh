@@ -1,36 +1,42 @@
 #!/usr/bin/env bash
-# The project's main job: builds ResonantFilter.dll, the Windows host and the native tool, then
-#  1. prints the parameter table as a host reads it through IMediaParamInfo from the DLL;
-#  2. runs a test recording through the DLL in a real DirectShow graph under Wine;
-#  3. runs the same recording through the native core and checks the two files are identical.
-# Usage: scripts/main-job.sh [preset 0..17] [input.wav]
+# The project's main job, from a fresh Debian 12 machine:
+#  1. sets up and builds ResonantFilter.dll, rfhost.exe and the native resfilter;
+#  2. registers the DLL in the project's Wine prefix with regsvr32;
+#  3. runs real speech (the ALSA test recordings Debian ships, joined with SoX) through the DLL
+#     in a real graph, with a preset and a frequency sweep envelope;
+#  4. writes the output WAV and its response plot, prints what it did and how fast, and checks
+#     that the native core gives the very same file.
+# Usage: scripts/main-job.sh [extra rfhost options...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-preset=${1:-13}
-input=${2:-}
 
 scripts/setup.sh >&2
-cmake --preset win32 >&2 && cmake --build --preset win32 --target ResonantFilter rf-host >&2
-cmake --preset bench >&2 && cmake --build --preset bench --target rf-process >&2
-
-mkdir -p build/demo
-if [ -z "$input" ]; then
-  input=build/demo/input.wav
-  # Ten seconds of stereo 16-bit pink noise under a slow sine sweep.
-  sox -q -n -r 44100 -c 2 -b 16 build/demo/noise.wav synth 10 pinknoise vol 0.3
-  sox -q -n -r 44100 -c 2 -b 16 build/demo/sweep.wav synth 10 sine 60-12000 vol 0.3
-  sox -q -m build/demo/noise.wav build/demo/sweep.wav "$input"
-fi
+cmake --preset win32 >&2 && cmake --build --preset win32 --target ResonantFilter rfhost >&2
+cmake --preset bench >&2 && cmake --build --preset bench --target resfilter >&2
 
 scripts/wine-harness start >&2
 trap 'scripts/wine-harness stop' EXIT
-scripts/wine-run build/win32/bin/rf-host.exe paraminfo | tr -d '\r'
-echo
-scripts/wine-run build/win32/bin/rf-host.exe process "$input" build/demo/output-dll.wav "$preset" | tr -d '\r'
-build/bench/bin/rf-process "$input" build/demo/output-native.wav "$preset"
-if cmp -s build/demo/output-dll.wav build/demo/output-native.wav; then
-  echo "main-job: the DLL under Wine and the native core wrote identical files (build/demo/)"
+scripts/wine-run regsvr32 /s build/win32/bin/ResonantFilter.dll
+echo "main-job: registered build/win32/bin/ResonantFilter.dll in the project's Wine prefix"
+
+demo=build/demo
+mkdir -p "$demo"
+sounds=/usr/share/sounds/alsa
+sox -q "$sounds"/Front_Left.wav "$sounds"/Front_Center.wav "$sounds"/Front_Right.wav \
+  "$sounds"/Side_Left.wav "$sounds"/Side_Right.wav "$sounds"/Rear_Left.wav \
+  "$sounds"/Rear_Center.wav "$sounds"/Rear_Right.wav "$sounds"/Noise.wav "$demo/input.wav"
+seconds=$(soxi -D "$demo/input.wav")
+
+options=(--preset "Light Chime" --wet 80
+  --envelope "frequency:0:$seconds:250:6000:square" "$@")
+echo "main-job: $demo/input.wav, ${seconds} s of speech, with ${options[*]}"
+scripts/wine-run build/win32/bin/rfhost.exe "${options[@]}" --plot "$demo/response.png" \
+  "$demo/input.wav" "$demo/output.wav" | tr -d '\r'
+build/bench/bin/resfilter --quiet "${options[@]}" "$demo/input.wav" "$demo/output-native.wav"
+if cmp -s "$demo/output.wav" "$demo/output-native.wav"; then
+  echo "main-job: the native core wrote the very same file"
 else
   echo "main-job: the DLL's and the native core's outputs differ" >&2
   exit 1
 fi
+echo "main-job: wrote $demo/output.wav and $demo/response.png"

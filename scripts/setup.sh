@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix
   wine wine64 wine32:i386
   gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-base:i386
-  xvfb x11-apps imagemagick
+  xvfb x11-apps imagemagick gnuplot-nox alsa-utils
 )
 
 as_root() {

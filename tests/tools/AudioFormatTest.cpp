@@ -1,0 +1,115 @@
+// Sample conversion between the tools' encodings, and WAV files in and out.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "tools/common/AudioFormat.h"
+#include "tools/common/WavFile.h"
+
+namespace {
+
+std::vector<uint8_t> Encode(Encoding e, std::vector<double> values) {
+    std::vector<uint8_t> out(values.size() * BytesPerSample(e));
+    EncodeSamples(e, values.data(), values.size(), out.data());
+    return out;
+}
+
+TEST(SampleConversion, IntegersRoundHalfAwayAndClamp) {
+    // 16-bit: 0.5/32768 rounds away from zero; full scale clamps to 32767.
+    const auto b = Encode(Encoding::Pcm16, {0.5 / 32768, -0.5 / 32768, 1.0, -1.5, 0.25});
+    const int16_t expect[] = {1, -1, 32767, -32768, 8192};
+    for (int i = 0; i < 5; ++i) {
+        int16_t v;
+        std::memcpy(&v, &b[size_t(2 * i)], 2);
+        EXPECT_EQ(v, expect[i]) << i;
+    }
+    EXPECT_EQ(Encode(Encoding::Pcm8, {0.0, -1.0, 1.0}), (std::vector<uint8_t>{128, 0, 255}));
+    const auto nan = Encode(Encoding::Pcm32, {std::nan("")});
+    EXPECT_EQ(nan, (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST(SampleConversion, EveryIntegerEncodingRoundTripsExactly) {
+    for (Encoding e : {Encoding::Pcm8, Encoding::Pcm16, Encoding::Pcm24, Encoding::Pcm32}) {
+        std::vector<uint8_t> raw;
+        for (int i = 0; i < 64 * int(BytesPerSample(e)); ++i)
+            raw.push_back(uint8_t(i * 37 + 11));
+        const size_t count = raw.size() / BytesPerSample(e);
+        std::vector<double> values(count);
+        DecodeSamples(e, raw.data(), count, values.data());
+        std::vector<uint8_t> back(raw.size());
+        EncodeSamples(e, values.data(), count, back.data());
+        EXPECT_EQ(back, raw) << EncodingName(e);
+    }
+    // 24-bit decodes sign-extended.
+    const uint8_t minus1[3] = {0xFF, 0xFF, 0xFF};
+    double v;
+    DecodeSamples(Encoding::Pcm24, minus1, 1, &v);
+    EXPECT_EQ(v, -1.0 / 8388608);
+}
+
+std::string TempPath(const char* name) {
+    return testing::TempDir() + name;
+}
+
+TEST(WavFiles, WriteThenReadGivesTheSameAudio) {
+    for (Encoding e :
+         {Encoding::Pcm8, Encoding::Pcm16, Encoding::Pcm32, Encoding::Float32, Encoding::Float64}) {
+        AudioData a;
+        a.encoding = e;
+        a.channels = 1;
+        a.rate = 22050;
+        a.bytes.assign(BytesPerSample(e) * 3, 0x3C);  // odd data sizes need the pad byte
+        const std::string path = TempPath("rf_roundtrip.wav");
+        ASSERT_TRUE(WriteWavFile(path, a));
+        AudioData b;
+        std::string error;
+        ASSERT_TRUE(ReadWavFile(path, &b, &error)) << error;
+        EXPECT_EQ(b.encoding, e);
+        EXPECT_EQ(b.rate, 22050u);
+        EXPECT_EQ(b.bytes, a.bytes);
+        std::remove(path.c_str());
+    }
+}
+
+TEST(WavFiles, BadFilesAreRefusedWithAReason) {
+    const std::string path = TempPath("rf_bad.wav");
+    auto expectRefused = [&](const std::vector<uint8_t>& bytes, const char* reason) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        AudioData a;
+        std::string error;
+        EXPECT_FALSE(ReadWavFile(path, &a, &error));
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    };
+    expectRefused({'h', 'e', 'l', 'l', 'o'}, "not a WAV");
+    std::vector<uint8_t> header = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+    expectRefused(header, "no format");
+    std::vector<uint8_t> alaw = header;
+    const uint8_t fmt[] = {'f',  'm',  't', ' ', 16,   0,    0, 0, 6, 0, 1, 0,
+                           0x40, 0x1F, 0,   0,   0x40, 0x1F, 0, 0, 1, 0, 8, 0};
+    alaw.insert(alaw.end(), fmt, fmt + sizeof fmt);
+    expectRefused(alaw, "unsupported sample format");
+    AudioData missing;
+    std::string error;
+    EXPECT_FALSE(ReadWavFile(TempPath("rf_absent.wav"), &missing, &error));
+    std::remove(path.c_str());
+}
+
+TEST(WavFiles, AbandonedWriterLeavesNoFile) {
+    const std::string path = TempPath("rf_abandoned.wav");
+    {
+        WavWriter w;
+        ASSERT_TRUE(w.Open(path, Encoding::Pcm16, 2, 44100));
+        const int16_t data[4] = {1, 2, 3, 4};
+        ASSERT_TRUE(w.Append(data, sizeof data));
+    }
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    EXPECT_EQ(f, nullptr);
+    std::FILE* partial = std::fopen((path + ".partial").c_str(), "rb");
+    EXPECT_EQ(partial, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+#include "tools/common/WavFile.h"
+
+#include <cstring>
+
+#include "tools/common/System.h"
+
+namespace {
+
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t Le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+void Put32(std::vector<uint8_t>& v, uint32_t x) {
+    for (int i = 0; i < 4; ++i)
+        v.push_back(uint8_t(x >> (8 * i)));
+}
+void Put16(std::vector<uint8_t>& v, uint16_t x) {
+    v.push_back(uint8_t(x));
+    v.push_back(uint8_t(x >> 8));
+}
+void PutTag(std::vector<uint8_t>& v, const char* tag) {
+    v.insert(v.end(), tag, tag + 4);
+}
+
+// The tail every extensible sub-format GUID of a wave tag shares.
+constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                        0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+bool EncodingOf(uint16_t tag, uint16_t bits, Encoding* e) {
+    if (tag == WAVE_FORMAT_PCM) {
+        switch (bits) {
+            case 8:
+                *e = Encoding::Pcm8;
+                return true;
+            case 16:
+                *e = Encoding::Pcm16;
+                return true;
+            case 24:
+                *e = Encoding::Pcm24;
+                return true;
+            case 32:
+                *e = Encoding::Pcm32;
+                return true;
+            default:
+                return false;
+        }
+    }
+    if (tag == WAVE_FORMAT_IEEE_FLOAT) {
+        if (bits == 32) *e = Encoding::Float32;
+        if (bits == 64) *e = Encoding::Float64;
+        return bits == 32 || bits == 64;
+    }
+    return false;
+}
+
+bool ParseFormat(const uint8_t* p, uint32_t size, AudioData* audio, std::string* error) {
+    if (size < 16) {
+        *error = "the format chunk is too short";
+        return false;
+    }
+    uint16_t tag = Le16(p);
+    const uint16_t channels = Le16(p + 2), align = Le16(p + 12), bits = Le16(p + 14);
+    if (tag == 0xFFFE) {
+        if (size < 40 || std::memcmp(p + 28, kSubFormatTail, 12) != 0 || Le16(p + 26) != 0) {
+            *error = "an extensible format with an unknown sub-format";
+            return false;
+        }
+        tag = Le16(p + 24);
+    }
+    Encoding e;
+    if (!EncodingOf(tag, bits, &e)) {
+        *error = "unsupported sample format (tag " + std::to_string(tag) + ", " +
+                 std::to_string(bits) + " bits)";
+        return false;
+    }
+    if (channels == 0 || align != channels * BytesPerSample(e) || Le32(p + 4) == 0) {
+        *error = "an inconsistent format chunk";
+        return false;
+    }
+    audio->encoding = e;
+    audio->channels = channels;
+    audio->rate = Le32(p + 4);
+    return true;
+}
+
+}  // namespace
+
+bool ReadWavFile(const std::string& path, AudioData* audio, std::string* error) {
+    std::vector<uint8_t> file;
+    if (!ReadWholeFile(path, &file, error)) return false;
+    if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 ||
+        std::memcmp(file.data() + 8, "WAVE", 4) != 0) {
+        *error = "not a WAV file";
+        return false;
+    }
+    bool haveFormat = false;
+    for (size_t at = 12; at + 8 <= file.size();) {
+        const uint8_t* chunk = file.data() + at;
+        const uint32_t size = Le32(chunk + 4);
+        const size_t available = file.size() - at - 8;
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            if (size > available) break;
+            if (!ParseFormat(chunk + 8, size, audio, error)) return false;
+            haveFormat = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (!haveFormat) {
+                *error = "the data chunk comes before the format chunk";
+                return false;
+            }
+            // A truncated file keeps the whole frames it has.
+            size_t bytes = size < available ? size : available;
+            bytes -= bytes % audio->FrameBytes();
+            audio->bytes.assign(chunk + 8, chunk + 8 + bytes);
+            return true;
+        }
+        at += 8 + size_t(size) + (size & 1);
+    }
+    *error = haveFormat ? "no data chunk" : "no format chunk";
+    return false;
+}
+
+AudioData ConvertAudio(const AudioData& audio, Encoding to) {
+    AudioData out;
+    out.encoding = to;
+    out.channels = audio.channels;
+    out.rate = audio.rate;
+    const size_t count = audio.Frames() * audio.channels;
+    std::vector<double> values(count);
+    DecodeSamples(audio.encoding, audio.bytes.data(), count, values.data());
+    out.bytes.resize(count * BytesPerSample(to));
+    EncodeSamples(to, values.data(), count, out.bytes.data());
+    return out;
+}
+
+bool WavWriter::Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate) {
+    Abandon();
+    path_ = path;
+    temporary_ = path + ".partial";
+    encoding_ = encoding;
+    channels_ = channels;
+    rate_ = rate;
+    dataBytes_ = 0;
+    failed_ = false;
+    file_ = std::fopen(temporary_.c_str(), "wb");
+    if (file_ == nullptr) return false;
+    return WriteHeader();
+}
+
+bool WavWriter::WriteHeader() {
+    const WAVEFORMATEX f = StreamWaveFormat(encoding_, channels_, rate_);
+    const bool isFloat = f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT;
+    const uint32_t fmtBytes = isFloat ? 18 : 16, factBytes = isFloat ? 12 : 0;
+    const uint32_t data = uint32_t(dataBytes_), pad = data & 1;
+    std::vector<uint8_t> h;
+    PutTag(h, "RIFF");
+    Put32(h, 4 + 8 + fmtBytes + factBytes + 8 + data + pad);
+    PutTag(h, "WAVE");
+    PutTag(h, "fmt ");
+    Put32(h, fmtBytes);
+    Put16(h, f.wFormatTag);
+    Put16(h, f.nChannels);
+    Put32(h, f.nSamplesPerSec);
+    Put32(h, f.nAvgBytesPerSec);
+    Put16(h, f.nBlockAlign);
+    Put16(h, f.wBitsPerSample);
+    if (isFloat) {
+        Put16(h, 0);  // cbSize
+        PutTag(h, "fact");
+        Put32(h, 4);
+        Put32(h, data / f.nBlockAlign);
+    }
+    PutTag(h, "data");
+    Put32(h, data);
+    return std::fwrite(h.data(), 1, h.size(), file_) == h.size();
+}
+
+bool WavWriter::Append(const void* data, size_t bytes) {
+    if (file_ == nullptr || failed_) return false;
+    // The data chunk's size field is 32 bits: refuse to write a file that would lie about it.
+    if (dataBytes_ + bytes > 0xFFFFFFF0u || std::fwrite(data, 1, bytes, file_) != bytes) {
+        failed_ = true;
+        return false;
+    }
+    dataBytes_ += bytes;
+    return true;
+}
+
+bool WavWriter::Commit() {
+    if (file_ == nullptr || failed_) return false;
+    bool ok = true;
+    if (dataBytes_ & 1) ok = std::fputc(0, file_) != EOF;
+    ok = ok && std::fseek(file_, 0, SEEK_SET) == 0 && WriteHeader();
+    ok = std::fclose(file_) == 0 && ok;
+    file_ = nullptr;
+    if (ok) ok = ReplaceFileWith(temporary_, path_);
+    if (!ok) std::remove(temporary_.c_str());
+    temporary_.clear();
+    return ok;
+}
+
+void WavWriter::Abandon() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+    if (!temporary_.empty()) std::remove(temporary_.c_str());
+    temporary_.clear();
+}
+
+bool WriteWavFile(const std::string& path, const AudioData& audio) {
+    WavWriter writer;
+    return writer.Open(path, audio.encoding, audio.channels, audio.rate) &&
+           writer.Append(audio.bytes.data(), audio.bytes.size()) && writer.Commit();
+}

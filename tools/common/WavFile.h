@@ -1,0 +1,59 @@
+// WAV files in and out, without any library, so the Windows host and the native tool read and
+// write exactly the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/common/AudioFormat.h"
+
+struct AudioData {
+    Encoding encoding = Encoding::Pcm16;
+    WORD channels = 0;
+    DWORD rate = 0;
+    std::vector<uint8_t> bytes;  // interleaved little-endian samples, whole frames
+
+    size_t FrameBytes() const { return channels * BytesPerSample(encoding); }
+    size_t Frames() const { return FrameBytes() ? bytes.size() / FrameBytes() : 0; }
+};
+
+// Reads a RIFF WAVE file of PCM (8, 16, 24, 32 bits) or IEEE float (32, 64 bits), plain or
+// extensible. On failure returns false with a one-line reason in *error.
+bool ReadWavFile(const std::string& path, AudioData* audio, std::string* error);
+
+// Converts audio to another encoding through DecodeSamples and EncodeSamples.
+AudioData ConvertAudio(const AudioData& audio, Encoding to);
+
+// Writes a WAV file of a stream encoding under a temporary name and gives it its real name only
+// when Commit succeeds, so a failed run never leaves a half-written file behind.
+class WavWriter {
+  public:
+    WavWriter() = default;
+    ~WavWriter() { Abandon(); }
+    WavWriter(const WavWriter&) = delete;
+    WavWriter& operator=(const WavWriter&) = delete;
+
+    bool Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate);
+    bool Append(const void* data, size_t bytes);
+    // Completes the header and renames the file into place.
+    bool Commit();
+    // Removes the temporary file; nothing is left at the real name.
+    void Abandon();
+    uint64_t DataBytes() const { return dataBytes_; }
+
+  private:
+    bool WriteHeader();
+
+    std::FILE* file_ = nullptr;
+    std::string path_, temporary_;
+    Encoding encoding_ = Encoding::Pcm16;
+    WORD channels_ = 0;
+    DWORD rate_ = 0;
+    uint64_t dataBytes_ = 0;
+    bool failed_ = false;
+};
+
+// Writes a whole file at once.
+bool WriteWavFile(const std::string& path, const AudioData& audio);

@@ -1,0 +1,24 @@
+// One run of a stream through the filter in a real graph: from the file itself when it can be
+// streamed as it is, else from a converted copy, or, with --block, from the scheduled push
+// source; into the WAV writer. Waits for completion with a progress line and a watchdog.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+#include <dshow.h>
+
+#include "tools/common/ToolOptions.h"
+#include "tools/common/WavFile.h"
+
+struct GraphResult {
+    bool ok = false;
+    std::string error;
+    double seconds = 0;  // from Run to completion
+};
+
+// file: the input to stream as it is, or empty to stream `audio` (already in the stream
+// encoding).
+GraphResult RunGraph(const ToolOptions& options, IBaseFilter* filter, const std::string& file,
+                     const AudioData& audio, WavWriter& writer, const char* tool);

@@ -1,0 +1,134 @@
+#include "tools/host/HostFilter.h"
+
+#include <cstdio>
+
+#include "tools/common/System.h"
+
+namespace {
+
+template <class T>
+void SafeRelease(T*& p) {
+    if (p != nullptr) p->Release();
+    p = nullptr;
+}
+
+template <class T>
+HRESULT Face(IUnknown* object, REFIID iid, T** out) {
+    return object->QueryInterface(iid, reinterpret_cast<void**>(out));
+}
+
+}  // namespace
+
+std::string HresultText(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+HostFilter::~HostFilter() {
+    SafeRelease(persist_);
+    SafeRelease(direct_);
+    SafeRelease(settings_);
+    SafeRelease(presets_);
+    SafeRelease(info_);
+    SafeRelease(params_);
+    SafeRelease(filter_);
+}
+
+HRESULT HostFilter::Create(std::string* error) {
+    HRESULT hr = CoCreateInstance(CLSID_ResonantFilter, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IBaseFilter, reinterpret_cast<void**>(&filter_));
+    if (hr == REGDB_E_CLASSNOTREG) {
+        *error = "the filter is not registered: run regsvr32 ResonantFilter.dll first";
+        return hr;
+    }
+    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IMediaParams, &params_);
+    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IMediaParamInfo, &info_);
+    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IFilterPresets, &presets_);
+    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IFilterSettings, &settings_);
+    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IDirectProcess, &direct_);
+    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IPersistStream, &persist_);
+    if (FAILED(hr)) *error = "cannot create the filter (" + HresultText(hr) + ")";
+    return hr;
+}
+
+std::vector<std::string> HostFilter::PresetNames() {
+    std::vector<std::string> names;
+    LONG count = 0;
+    presets_->GetPresetCount(&count);
+    for (LONG i = 0; i < count; ++i) {
+        WCHAR name[128] = {};
+        presets_->GetPresetName(i, name, 128);
+        std::string narrow;
+        for (const WCHAR* c = name; *c; ++c)
+            narrow += *c < 128 ? char(*c) : '?';
+        names.push_back(narrow);
+    }
+    return names;
+}
+
+bool HostFilter::Apply(const ToolOptions& o, int preset, std::string* error) {
+    if (!o.loadSettings.empty() && !LoadSettings(o.loadSettings, error)) return false;
+    HRESULT hr = preset >= 0 ? presets_->ApplyPreset(preset) : S_OK;
+    for (DWORD i = 0; SUCCEEDED(hr) && i < kParamCount; ++i)
+        if (o.hasValue[i]) hr = params_->SetParam(i, o.value[i]);
+    if (FAILED(hr)) {
+        *error = "the filter refused a setting (" + HresultText(hr) + ")";
+        return false;
+    }
+    for (const EnvelopeOption& e : o.envelopes) {
+        MP_ENVELOPE_SEGMENT segment = e.segment;
+        hr = params_->AddEnvelope(e.param, 1, &segment);
+        if (FAILED(hr)) {
+            *error = "an envelope was refused (" + HresultText(hr) + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HostFilter::LoadSettings(const std::string& path, std::string* error) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, &bytes, error)) {
+        *error = path + ": " + *error;
+        return false;
+    }
+    IStream* stream = nullptr;
+    HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    if (SUCCEEDED(hr)) hr = stream->Write(bytes.data(), ULONG(bytes.size()), nullptr);
+    const LARGE_INTEGER zero{};
+    if (SUCCEEDED(hr)) hr = stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    if (SUCCEEDED(hr)) hr = persist_->Load(stream);
+    SafeRelease(stream);
+    if (FAILED(hr))
+        *error = path + ": not a settings record of this filter (" + HresultText(hr) + ")";
+    return SUCCEEDED(hr);
+}
+
+bool HostFilter::SaveSettings(const std::string& path, std::string* error) {
+    IStream* stream = nullptr;
+    HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    if (SUCCEEDED(hr)) hr = persist_->Save(stream, TRUE);
+    HGLOBAL memory = nullptr;
+    if (SUCCEEDED(hr)) hr = GetHGlobalFromStream(stream, &memory);
+    STATSTG stat{};
+    if (SUCCEEDED(hr)) hr = stream->Stat(&stat, STATFLAG_NONAME);
+    bool written = false;
+    if (SUCCEEDED(hr)) {
+        const void* data = GlobalLock(memory);
+        const std::string temporary = path + ".partial";
+        std::FILE* f = std::fopen(temporary.c_str(), "wb");
+        const size_t size = size_t(stat.cbSize.QuadPart);
+        written = f != nullptr && std::fwrite(data, 1, size, f) == size;
+        if (f != nullptr) written = std::fclose(f) == 0 && written;
+        written = written && ReplaceFileWith(temporary, path);
+        if (!written) std::remove(temporary.c_str());
+        GlobalUnlock(memory);
+    }
+    SafeRelease(stream);
+    if (FAILED(hr))
+        *error = "the filter could not save its settings (" + HresultText(hr) + ")";
+    else if (!written)
+        *error = path + ": cannot be written";
+    return SUCCEEDED(hr) && written;
+}

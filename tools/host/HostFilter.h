@@ -1,0 +1,46 @@
+// The filter as an editor holds it: created through COM from its registration, and driven only
+// through its public interfaces.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <dshow.h>
+
+#include <string>
+#include <vector>
+
+#include "include/ResonantFilterApi.h"
+#include "tools/common/ToolOptions.h"
+
+class HostFilter {
+  public:
+    HostFilter() = default;
+    ~HostFilter();
+    HostFilter(const HostFilter&) = delete;
+    HostFilter& operator=(const HostFilter&) = delete;
+
+    // CoCreateInstance and the interfaces the host uses; a message for the user on failure.
+    HRESULT Create(std::string* error);
+
+    std::vector<std::string> PresetNames();
+    // The options' settings, in order: stored settings, preset, values, envelopes.
+    bool Apply(const ToolOptions& options, int preset, std::string* error);
+    bool LoadSettings(const std::string& path, std::string* error);
+    bool SaveSettings(const std::string& path, std::string* error);
+
+    IBaseFilter* Filter() { return filter_; }
+    IFilterSettings* Settings() { return settings_; }
+    IDirectProcess* Direct() { return direct_; }
+    IMediaParamInfo* Info() { return info_; }
+
+  private:
+    IBaseFilter* filter_ = nullptr;
+    IMediaParams* params_ = nullptr;
+    IMediaParamInfo* info_ = nullptr;
+    IFilterPresets* presets_ = nullptr;
+    IFilterSettings* settings_ = nullptr;
+    IDirectProcess* direct_ = nullptr;
+    IPersistStream* persist_ = nullptr;
+};
+
+std::string HresultText(HRESULT hr);

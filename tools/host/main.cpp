@@ -1,0 +1,165 @@
+// rfhost: drives the registered ResonantFilter.dll the way an editor does. It creates the filter
+// with CoCreateInstance, builds a real graph (File Source, WAVE Parser, the filter, a sink that
+// writes a WAV file) and runs it with no clock; or, with --direct, feeds it 32-bit float buffers
+// through its direct interface.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/common/ParamTablePrinter.h"
+#include "tools/common/Progress.h"
+#include "tools/common/ResponsePlot.h"
+#include "tools/common/Schedule.h"
+#include "tools/common/WavFile.h"
+#include "tools/host/GraphRun.h"
+#include "tools/host/HostFilter.h"
+
+namespace {
+
+constexpr char kTool[] = "rfhost";
+
+int Report(int status, const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", kTool, message.c_str());
+    return status;
+}
+int BadInput(const std::string& message) {
+    return Report(2, message);
+}
+int Failure(const std::string& message) {
+    return Report(1, message);
+}
+
+// The direct interface over the whole stream, cut as the graph would cut it.
+bool ProcessDirect(const ToolOptions& o, IDirectProcess* direct, AudioData& audio) {
+    const WAVEFORMATEX format = StreamWaveFormat(audio.encoding, audio.channels, audio.rate);
+    const std::vector<ScheduledBuffer> schedule =
+        o.block ? BlockSchedule(audio.Frames(), o.block, audio.rate)
+                : ParserSchedule(audio.Frames(), format);
+    if (FAILED(direct->Init(audio.channels, audio.rate))) return false;
+    Progress progress(kTool, !o.quiet, audio.Frames());
+    for (const ScheduledBuffer& b : schedule) {
+        float* at =
+            reinterpret_cast<float*>(audio.bytes.data() + b.firstFrame * format.nBlockAlign);
+        direct->Process(at, b.frames, 0);
+        progress.Update(b.firstFrame + b.frames);
+    }
+    UINT none = 0;
+    direct->Drain(nullptr, &none);
+    direct->Stop();
+    progress.Finish();
+    return true;
+}
+
+// The impulse response of a second filter holding `values`, through its direct interface.
+bool MeasureImpulse(const MP_DATA values[kParamCount], DWORD rate, std::vector<float>* impulse,
+                    std::string* error) {
+    HostFilter probe;
+    if (FAILED(probe.Create(error))) return false;
+    probe.Settings()->SetAllParams(values);
+    impulse->assign(ImpulseFrames(rate), 0.0f);
+    (*impulse)[0] = 1.0f;
+    if (FAILED(probe.Direct()->Init(1, rate))) {
+        *error = "the filter could not start";
+        return false;
+    }
+    for (size_t at = 0; at < impulse->size(); at += 4096) {
+        const size_t n = impulse->size() - at < 4096 ? impulse->size() - at : 4096;
+        probe.Direct()->Process(impulse->data() + at, UINT(n), 0);
+    }
+    probe.Direct()->Stop();
+    return true;
+}
+
+int ListPresets(HostFilter& host) {
+    const std::vector<std::string> names = host.PresetNames();
+    for (size_t i = 0; i < names.size(); ++i)
+        std::printf("%2u  %s\n", unsigned(i), names[i].c_str());
+    return 0;
+}
+
+int Run(const ToolOptions& o) {
+    HostFilter host;
+    std::string error;
+    if (FAILED(host.Create(&error))) return Failure(error);
+    if (o.listPresets) ListPresets(host);
+    if (o.info) PrintParamTable(host.Info());
+
+    const std::vector<std::string> names = host.PresetNames();
+    const int preset = o.preset.empty() ? -1 : FindPreset(o.preset, names);
+    if (!o.preset.empty() && preset < 0)
+        return BadInput("unknown preset '" + o.preset + "' (see --list-presets)");
+
+    AudioData source, audio;
+    if (!o.input.empty()) {
+        if (!ReadWavFile(o.input, &source, &error)) return BadInput(o.input + ": " + error);
+        if (source.channels < 1 || source.channels > 2)
+            return BadInput(o.input + ": unsupported format: " + std::to_string(source.channels) +
+                            " channels (the filter takes mono or stereo)");
+        const Encoding stream = o.direct      ? Encoding::Float32
+                                : o.hasFormat ? o.format
+                                              : DefaultStreamEncoding(source.encoding);
+        audio = stream == source.encoding ? source : ConvertAudio(source, stream);
+    }
+    if (!host.Apply(o, preset, &error)) return BadInput(error);
+
+    if (!o.input.empty()) {
+        WavWriter writer;
+        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate))
+            return BadInput(o.output + ": cannot be written");
+        GraphResult result;
+        if (o.direct) {
+            if (!ProcessDirect(o, host.Direct(), audio))
+                return Failure("the filter could not start");
+            if (!writer.Append(audio.bytes.data(), audio.bytes.size()))
+                return Failure(o.output + ": writing failed");
+        } else {
+            const bool asIs = audio.encoding == source.encoding && o.block == 0;
+            result =
+                RunGraph(o, host.Filter(), asIs ? o.input : std::string(), audio, writer, kTool);
+            if (!result.ok) return Failure(result.error);
+        }
+        if (!writer.Commit()) return Failure(o.output + ": writing failed");
+        if (!o.quiet) {
+            const double frames = double(audio.Frames()), seconds = result.seconds;
+            std::printf("%s: %s -> %s: %.0f frames, %u ch, %lu Hz, %s, %s%s", kTool,
+                        o.input.c_str(), o.output.c_str(), frames, unsigned(audio.channels),
+                        (unsigned long)audio.rate, EncodingName(audio.encoding),
+                        o.direct ? "direct" : "through the graph",
+                        preset >= 0 ? (", preset " + names[size_t(preset)]).c_str() : "");
+            if (seconds > 0)
+                std::printf(": %.1f M frames/s (%.0fx real time)", frames / seconds / 1e6,
+                            frames / seconds / audio.rate);
+            std::printf("\n");
+        }
+    }
+    if (!o.saveSettings.empty() && !host.SaveSettings(o.saveSettings, &error))
+        return Failure(error);
+    if (!o.plot.empty()) {
+        MP_DATA values[kParamCount];
+        host.Settings()->GetAllParams(values);
+        const DWORD rate = o.input.empty() ? 44100 : audio.rate;
+        std::vector<float> impulse;
+        if (!MeasureImpulse(values, rate, &impulse, &error)) return Failure(error);
+        if (!WriteResponsePlot(o.plot, MagnitudeResponse(impulse, rate), DescribeSettings(values),
+                               &error))
+            return Failure(o.plot + ": " + error);
+        if (!o.quiet) std::printf("%s: response plot in %s\n", kTool, o.plot.c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ToolOptions options;
+    std::string error;
+    if (!ParseToolOptions(argc, argv, &options, &error)) return BadInput(error);
+    if (options.help) {
+        std::fputs(ToolUsage(kTool).c_str(), stdout);
+        return 0;
+    }
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const int status = Run(options);
+    CoUninitialize();
+    return status;
+}

@@ -1,0 +1,244 @@
+// resfilter: the filter's portable core over an audio file, with the Windows host's options, so
+// that batch work needs no Windows and the DLL can be checked against the core bit for bit.
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "params/MediaParamStore.h"
+#include "params/SettingsRecord.h"
+#include "platform/NullOwner.h"
+#include "presets/PresetTable.h"
+#include "stream/StreamDriver.h"
+#include "tools/common/ParamTablePrinter.h"
+#include "tools/common/Progress.h"
+#include "tools/common/ResponsePlot.h"
+#include "tools/common/Schedule.h"
+#include "tools/common/System.h"
+#include "tools/common/ToolOptions.h"
+#include "tools/common/WavFile.h"
+#include "tools/resfilter/InputFile.h"
+
+namespace {
+
+constexpr char kTool[] = "resfilter";
+
+int BadInput(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", kTool, message.c_str());
+    return 2;
+}
+
+int Failure(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", kTool, message.c_str());
+    return 1;
+}
+
+// One filter: its DSP, parameter store and streaming driver.
+struct Core {
+    NullOwner owner;
+    HRESULT created = E_FAIL;
+    FilterDsp dsp{&owner, &created};
+    StreamDriver driver{dsp};
+};
+
+// The settings record a host saved, read as the filter's IPersistStream::Load reads it.
+bool LoadSettings(const std::string& path, Core& core, std::string* error) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, &bytes, error)) {
+        *error = path + ": " + *error;
+        return false;
+    }
+    SettingsHeader header;
+    if (bytes.size() < kSettingsHeaderBytes || FAILED(ParseSettingsHeader(bytes.data(), &header)) ||
+        bytes.size() < kSettingsHeaderBytes + header.valueBytes) {
+        *error = path + ": not a settings record of this filter";
+        return false;
+    }
+    MP_DATA values[kParamCount];
+    DecodeSettingsValues(header, bytes.data() + kSettingsHeaderBytes, values);
+    core.dsp.Store().SetAllParams(values);
+    core.dsp.MarkParamsChanged();
+    return true;
+}
+
+bool SaveSettings(const std::string& path, Core& core, std::string* error) {
+    MP_DATA values[kParamCount];
+    core.dsp.Store().GetAllParams(values);
+    BYTE record[kSettingsRecordBytes];
+    EncodeSettingsRecord(values, record);
+    const std::string temporary = path + ".partial";
+    std::FILE* f = std::fopen(temporary.c_str(), "wb");
+    bool ok = f != nullptr && std::fwrite(record, 1, sizeof record, f) == sizeof record;
+    if (f != nullptr) ok = std::fclose(f) == 0 && ok;
+    ok = ok && ReplaceFileWith(temporary, path);
+    if (!ok) {
+        std::remove(temporary.c_str());
+        *error = path + ": cannot be written";
+    }
+    return ok;
+}
+
+bool ApplySettings(const ToolOptions& o, int preset, Core& core, std::string* error) {
+    MediaParamStore& store = core.dsp.Store();
+    if (!o.loadSettings.empty() && !LoadSettings(o.loadSettings, core, error)) return false;
+    if (preset >= 0) {
+        store.SetAllParams(kPresetTable[preset].values);
+        core.dsp.MarkParamsChanged();
+    }
+    for (DWORD i = 0; i < kParamCount; ++i)
+        if (o.hasValue[i] && FAILED(store.SetParam(i, o.value[i]))) {
+            *error = "the filter refused a value";
+            return false;
+        }
+    for (const EnvelopeOption& e : o.envelopes) {
+        MP_ENVELOPE_SEGMENT segment = e.segment;
+        const HRESULT hr = store.AddEnvelope(e.param, 1, &segment);
+        if (FAILED(hr)) {
+            char text[80];
+            std::snprintf(text, sizeof text, "an envelope was refused (0x%08X)", unsigned(hr));
+            *error = text;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Runs the stream through the core the way the DLL's pins or its direct interface would.
+bool Process(const ToolOptions& o, Core& core, AudioData& audio, double* seconds) {
+    const WAVEFORMATEX format = StreamWaveFormat(audio.encoding, audio.channels, audio.rate);
+    const std::vector<ScheduledBuffer> schedule =
+        o.block ? BlockSchedule(audio.Frames(), o.block, audio.rate)
+                : ParserSchedule(audio.Frames(), format);
+    Progress progress(kTool, !o.quiet, audio.Frames());
+    const auto begin = std::chrono::steady_clock::now();
+    if (o.direct) {
+        if (FAILED(core.driver.Init(audio.channels, audio.rate))) return false;
+    } else {
+        core.driver.StoreFormat(format);
+        if (FAILED(core.driver.StartStreaming())) return false;
+    }
+    for (const ScheduledBuffer& b : schedule) {
+        uint8_t* at = audio.bytes.data() + b.firstFrame * format.nBlockAlign;
+        if (o.direct) {
+            core.driver.Process(reinterpret_cast<float*>(at), b.frames, 0);
+        } else {
+            core.dsp.Store().SetSampleTimes(&b.start);
+            DWORD done = 0;
+            core.driver.RunBuffer(at, b.frames, b.discontinuity ? kBlockRestart : kBlockContinue,
+                                  &done);
+        }
+        progress.Update(b.firstFrame + b.frames);
+    }
+    if (o.direct) {
+        UINT none = 0;
+        core.driver.Drain(nullptr, &none);
+    }
+    core.driver.StopStreaming();
+    *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    progress.Finish();
+    return true;
+}
+
+// The impulse response of a fresh filter holding `values`, through the direct path.
+std::vector<float> MeasureImpulse(const MP_DATA values[kParamCount], DWORD rate) {
+    Core core;
+    core.dsp.Store().SetAllParams(values);
+    std::vector<float> impulse(ImpulseFrames(rate), 0.0f);
+    impulse[0] = 1.0f;
+    core.driver.Init(1, rate);
+    for (size_t at = 0; at < impulse.size(); at += 4096) {
+        const size_t n = impulse.size() - at < 4096 ? impulse.size() - at : 4096;
+        core.driver.Process(impulse.data() + at, UINT(n), 0);
+    }
+    core.driver.StopStreaming();
+    return impulse;
+}
+
+void ListPresets() {
+    for (LONG i = 0; i < kPresetCount; ++i)
+        std::printf("%2ld  %s\n", long(i), kPresetTable[i].name);
+}
+
+int PrintInfo(Core& core) {
+    IMediaParamInfo* info = nullptr;
+    if (FAILED(core.dsp.Store().QueryFace(IID_IMediaParamInfo, reinterpret_cast<void**>(&info))))
+        return Failure("no IMediaParamInfo");
+    PrintParamTable(info);
+    info->Release();
+    return 0;
+}
+
+int Run(const ToolOptions& o) {
+    Core core;
+    if (FAILED(core.created)) return Failure("the filter core could not be created");
+    if (o.listPresets) ListPresets();
+    if (o.info && PrintInfo(core) != 0) return 1;
+
+    std::vector<std::string> names;
+    for (const PresetRow& row : kPresetTable)
+        names.push_back(row.name);
+    const int preset = o.preset.empty() ? -1 : FindPreset(o.preset, names);
+    if (!o.preset.empty() && preset < 0)
+        return BadInput("unknown preset '" + o.preset + "' (see --list-presets)");
+
+    AudioData audio;
+    std::string error;
+    if (!o.input.empty()) {
+        if (!ReadInputFile(o.input, &audio, &error)) return BadInput(o.input + ": " + error);
+        if (audio.channels < 1 || audio.channels > 2)
+            return BadInput(o.input + ": unsupported format: " + std::to_string(audio.channels) +
+                            " channels (the filter takes mono or stereo)");
+        const Encoding stream = o.direct      ? Encoding::Float32
+                                : o.hasFormat ? o.format
+                                              : DefaultStreamEncoding(audio.encoding);
+        if (stream != audio.encoding) audio = ConvertAudio(audio, stream);
+    }
+    if (!ApplySettings(o, preset, core, &error)) return BadInput(error);
+
+    if (!o.input.empty()) {
+        WavWriter writer;
+        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate))
+            return BadInput(o.output + ": cannot be written");
+        double seconds = 0;
+        if (!Process(o, core, audio, &seconds)) return Failure("the filter could not stream");
+        if (!writer.Append(audio.bytes.data(), audio.bytes.size()) || !writer.Commit())
+            return Failure(o.output + ": writing failed");
+        if (!o.quiet) {
+            const double frames = double(audio.Frames());
+            std::printf(
+                "%s: %s -> %s: %.0f frames, %u ch, %lu Hz, %s, %s%s: %.1f M frames/s "
+                "(%.0fx real time)\n",
+                kTool, o.input.c_str(), o.output.c_str(), frames, unsigned(audio.channels),
+                (unsigned long)audio.rate, EncodingName(audio.encoding),
+                o.direct ? "direct" : "as the graph streams it",
+                preset >= 0 ? (std::string(", preset ") + names[size_t(preset)]).c_str() : "",
+                seconds > 0 ? frames / seconds / 1e6 : 0.0,
+                seconds > 0 ? frames / seconds / audio.rate : 0.0);
+        }
+    }
+    if (!o.saveSettings.empty() && !SaveSettings(o.saveSettings, core, &error))
+        return Failure(error);
+    if (!o.plot.empty()) {
+        MP_DATA values[kParamCount];
+        core.dsp.Store().GetAllParams(values);
+        const DWORD rate = o.input.empty() ? 44100 : audio.rate;
+        const auto response = MagnitudeResponse(MeasureImpulse(values, rate), rate);
+        if (!WriteResponsePlot(o.plot, response, DescribeSettings(values), &error))
+            return Failure(o.plot + ": " + error);
+        if (!o.quiet) std::printf("%s: response plot in %s\n", kTool, o.plot.c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ToolOptions options;
+    std::string error;
+    if (!ParseToolOptions(argc, argv, &options, &error)) return BadInput(error);
+    if (options.help) {
+        std::fputs(ToolUsage(kTool).c_str(), stdout);
+        return 0;
+    }
+    return Run(options);
+}
