@@ -4,12 +4,15 @@
 #include "filter/FilterSetup.h"
 #include "filter/ResonantFilter.h"
 #include "framework/ModuleCount.h"
+#include "page/PropertyPage.h"
+#include "page/SharedSettings.h"
+#include "page/controls/ControlClasses.h"
 
-// The property page has no object yet: its class is registered, but not served.
 const FactoryEntry kFactories[] = {
     {L"Veltrin Resonant Filter", &CLSID_ResonantFilter, &ResonantFilter::Create,
      &kResonantFilterSetup},
-    {L"Veltrin Resonant Filter Prop Page", &CLSID_ResonantFilterPage, nullptr, nullptr},
+    {L"Veltrin Resonant Filter Prop Page", &CLSID_ResonantFilterPage, &ResonantFilterPage::Create,
+     nullptr},
 };
 const size_t kFactoryCount = sizeof kFactories / sizeof kFactories[0];
 
@@ -21,12 +24,17 @@ HINSTANCE ModuleInstance() {
     return moduleInstance;
 }
 
-// Loader lock held: nothing here may load a library or wait.
+// Loader lock held: nothing here may load a library or wait. Attach never fails: a window
+// class that cannot be registered, or a missing "Locale", only costs the page its looks.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         moduleInstance = instance;
+        UINT normal = 0, hover = 0;
+        BannerBitmapsForLocale(ReadSharedLocale(), &normal, &hover);
+        RegisterControlClasses(instance, normal, hover);
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
+        UnregisterControlClasses(instance);
         moduleInstance = nullptr;
     }
     return TRUE;

@@ -31,21 +31,22 @@ class FilterDll {
     }
     bool Loaded() const { return module_ && getClassObject_ && canUnloadNow_; }
 
-    HRESULT Factory(IClassFactory** factory) {
-        return getClassObject_(CLSID_ResonantFilter, IID_IClassFactory,
-                               reinterpret_cast<void**>(factory));
+    HRESULT Factory(IClassFactory** factory, REFCLSID clsid = CLSID_ResonantFilter) {
+        return getClassObject_(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory));
     }
     // A new filter, asked for `iid`.
     template <typename T>
-    HRESULT Create(REFIID iid, T** out, IUnknown* outer = nullptr) {
+    HRESULT Create(REFIID iid, T** out, IUnknown* outer = nullptr,
+                   REFCLSID clsid = CLSID_ResonantFilter) {
         IClassFactory* factory = nullptr;
-        HRESULT hr = Factory(&factory);
+        HRESULT hr = Factory(&factory, clsid);
         if (FAILED(hr)) return hr;
         hr = factory->CreateInstance(outer, iid, reinterpret_cast<void**>(out));
         factory->Release();
         return hr;
     }
     HRESULT CanUnloadNow() { return canUnloadNow_(); }
+    HMODULE Module() const { return module_; }
 
   private:
     using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
