@@ -222,6 +222,16 @@ bool ParseToolOptions(int argc, char** argv, ToolOptions* o, std::string* error)
             if (!value(&o->saveSettings)) return false;
         } else if (arg == "--load-settings") {
             if (!value(&o->loadSettings)) return false;
+        } else if (arg == "--page") {
+            o->page = true;
+        } else if (arg == "--page-close") {
+            double v;
+            if (!value(&text)) return false;
+            if (!ParseNumber(text, &v) || v <= 0 || v > 86400) {
+                *error = "--page-close must be a number of seconds above 0";
+                return false;
+            }
+            o->pageClose = v;
         } else if (arg == "--direct") {
             o->direct = true;
         } else if (arg == "--quiet") {
@@ -244,6 +254,10 @@ bool ParseToolOptions(int argc, char** argv, ToolOptions* o, std::string* error)
         o->output = positional[1];
     } else if (!positional.empty() || !o->HasStandaloneAction()) {
         *error = "expected INPUT OUTPUT (see --help)";
+        return false;
+    }
+    if (o->page && o->direct) {
+        *error = "--page shows the page while the graph streams: leave out --direct";
         return false;
     }
     if (o->direct && o->hasFormat && o->format != Encoding::Float32) {
@@ -275,6 +289,9 @@ std::string ToolUsage(const char* tool) {
            "  --save-settings FILE  --load-settings FILE\n"
            "                              the 44-byte settings record (loaded before the "
            "preset; saved at the end)\n"
+           "  --page [--page-close SECONDS]\n"
+           "                              rfhost: the property page, live while INPUT plays in "
+           "real time\n"
            "  --list-presets  --info  --quiet  --help\n"
            "Exit status: 0 done, 2 bad input (nothing written), 1 processing failed.\n";
 }

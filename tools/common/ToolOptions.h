@@ -24,11 +24,13 @@ struct ToolOptions {
     std::string plot;
     std::string saveSettings, loadSettings;
     bool direct = false, quiet = false, listPresets = false, info = false, help = false;
+    bool page = false;     // show the property page (rfhost)
+    double pageClose = 0;  // close it after this many seconds; 0 = when the user does
     std::string input, output;
 
     // Something to do besides processing a file.
     bool HasStandaloneAction() const {
-        return listPresets || info || help || !saveSettings.empty() || !plot.empty();
+        return listPresets || info || help || page || !saveSettings.empty() || !plot.empty();
     }
 };
 

@@ -130,6 +130,18 @@ HRESULT AudioGraph::BuildFromSource(IBaseFilter* source, IBaseFilter* filter,
     return hr;
 }
 
+HRESULT AudioGraph::UseDefaultClock() {
+    IFilterGraph* filterGraph = nullptr;
+    HRESULT hr = graph_ != nullptr ? graph_->QueryInterface(IID_IFilterGraph,
+                                                            reinterpret_cast<void**>(&filterGraph))
+                                   : E_UNEXPECTED;
+    if (SUCCEEDED(hr)) {
+        hr = filterGraph->SetDefaultSyncSource();
+        filterGraph->Release();
+    }
+    return hr;
+}
+
 HRESULT AudioGraph::Run() {
     // Drop events of an earlier run so a stale EC_COMPLETE cannot end this one.
     long code;

@@ -37,6 +37,8 @@ class AudioGraph {
     const char* FailedStep() const { return step_; }
 
     HRESULT Run();
+    // Plays in real time against the graph's default clock instead of as fast as it can.
+    HRESULT UseDefaultClock();
     HRESULT Pause();
     HRESULT Stop();
     // Waits for EC_COMPLETE; false on a timeout or an error event. Seen codes are kept.

@@ -43,7 +43,8 @@ HRESULT MakeSource(const AudioData& audio, uint32_t block, IBaseFilter** out) {
 }  // namespace
 
 GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, const std::string& file,
-                     const AudioData& audio, WavWriter& writer, const char* tool) {
+                     const AudioData& audio, WavWriter& writer, const char* tool,
+                     GraphPacing pacing) {
     GraphResult result;
     const WORD align = WORD(audio.FrameBytes());
     WavSink sink(writer, align);
@@ -67,6 +68,8 @@ GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, const std::strin
                                       : graph.Build(Widen(streamed), filter, &sink))) {
             result.error = std::string("cannot build the graph at ") + graph.FailedStep() + " (" +
                            HresultText(hr) + ")";
+        } else if (pacing.realTime && FAILED(hr = graph.UseDefaultClock())) {
+            result.error = "the graph has no clock (" + HresultText(hr) + ")";
         } else {
             Progress progress(tool, !o.quiet, audio.Frames());
             LARGE_INTEGER frequency, start, end;
@@ -78,7 +81,8 @@ GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, const std::strin
             } else {
                 uint64_t seen = 0;
                 DWORD still = GetTickCount();
-                while (!done && moving) {
+                bool cancelled = false;
+                while (!done && moving && !cancelled) {
                     done = graph.WaitForComplete(250);
                     const std::vector<long>& events = graph.Events();
                     if (!events.empty() &&
@@ -88,11 +92,15 @@ GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, const std::strin
                         seen = sink.Frames();
                         still = GetTickCount();
                     }
-                    moving = GetTickCount() - still < kStallMs;
+                    // Playback waits on the clock, not on the filter: no stall watch then.
+                    moving = pacing.realTime || GetTickCount() - still < kStallMs;
+                    cancelled = pacing.cancel != nullptr && pacing.cancel->load();
                     progress.Update(seen);
                 }
                 if (!done)
-                    result.error = moving ? "the graph stopped with an error" : "the graph hung";
+                    result.error = cancelled ? "stopped before the end of the stream"
+                                   : moving  ? "the graph stopped with an error"
+                                             : "the graph hung";
             }
             QueryPerformanceCounter(&end);
             graph.Stop();

@@ -3,6 +3,7 @@
 // source; into the WAV writer. Waits for completion with a progress line and a watchdog.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "platform/Platform.h"
@@ -18,7 +19,14 @@ struct GraphResult {
     double seconds = 0;  // from Run to completion
 };
 
+// How a run is paced and ended early.
+struct GraphPacing {
+    bool realTime = false;                      // against the default clock, as playback
+    const std::atomic<bool>* cancel = nullptr;  // set by another thread to stop the run
+};
+
 // file: the input to stream as it is, or empty to stream `audio` (already in the stream
 // encoding).
 GraphResult RunGraph(const ToolOptions& options, IBaseFilter* filter, const std::string& file,
-                     const AudioData& audio, WavWriter& writer, const char* tool);
+                     const AudioData& audio, WavWriter& writer, const char* tool,
+                     GraphPacing pacing = GraphPacing());

@@ -13,6 +13,7 @@
 #include "tools/common/WavFile.h"
 #include "tools/host/GraphRun.h"
 #include "tools/host/HostFilter.h"
+#include "tools/host/PageFrame.h"
 
 namespace {
 
@@ -101,6 +102,10 @@ int Run(const ToolOptions& o) {
         audio = stream == source.encoding ? source : ConvertAudio(source, stream);
     }
     if (!host.Apply(o, preset, &error)) return BadInput(error);
+    if (o.page) {
+        const bool asIs = audio.encoding == source.encoding && o.block == 0;
+        return ShowPageFrame(o, host, asIs ? o.input : std::string(), audio, kTool);
+    }
 
     if (!o.input.empty()) {
         WavWriter writer;
@@ -158,7 +163,8 @@ int main(int argc, char** argv) {
         std::fputs(ToolUsage(kTool).c_str(), stdout);
         return 0;
     }
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // The property frame wants a single-threaded apartment; the filter is free-threaded.
+    CoInitializeEx(nullptr, options.page ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED);
     const int status = Run(options);
     CoUninitialize();
     return status;

@@ -240,5 +240,6 @@ int main(int argc, char** argv) {
         std::fputs(ToolUsage(kTool).c_str(), stdout);
         return 0;
     }
+    if (options.page) return BadInput("the property page needs Windows: use rfhost --page");
     return Run(options);
 }

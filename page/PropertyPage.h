@@ -1,0 +1,91 @@
+// ResonantFilterPage: the filter's property page. Every edit goes to the filter at once through
+// IFilterSettings; the page holds no unapplied state, so Apply has nothing to do.
+//
+// Threads: the host's interface thread, which owns the page window. The filter's notices
+// arrive as posted messages.
+#pragma once
+
+#include <windows.h>
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include "include/ResonantFilterApi.h"
+#include "page/HelpFiles.h"
+
+class ResonantFilterPage : public IPropertyPage {
+  public:
+    // The factory's create function: the non-delegating unknown with one reference.
+    static IUnknown* Create(IUnknown* outer, HRESULT* result);
+
+    // IUnknown: the owner's.
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IPropertyPage, in slot order.
+    STDMETHODIMP SetPageSite(IPropertyPageSite* site) override;
+    STDMETHODIMP Activate(HWND parent, LPCRECT rect, BOOL modal) override;
+    STDMETHODIMP Deactivate() override;
+    STDMETHODIMP GetPageInfo(PROPPAGEINFO* info) override;
+    STDMETHODIMP SetObjects(ULONG count, IUnknown** objects) override;
+    STDMETHODIMP Show(UINT command) override;
+    STDMETHODIMP Move(LPCRECT rect) override;
+    STDMETHODIMP IsPageDirty() override;
+    STDMETHODIMP Apply() override;
+    STDMETHODIMP Help(LPCOLESTR helpDir) override;
+    STDMETHODIMP TranslateAccelerator(MSG* message) override;
+
+    // Page hooks, in slot order after IPropertyPage's.
+    virtual HRESULT OnConnect(IUnknown* object);
+    virtual HRESULT OnDisconnect();
+    virtual HRESULT OnActivate();
+    virtual HRESULT OnDeactivate();
+    virtual HRESULT OnApplyChanges();
+    virtual INT_PTR OnReceiveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    virtual void InitControls();
+    // Brings the controls in line with the filter; FALSE when not connected or no window.
+    virtual BOOL UpdateControls(int changedId, BOOL forceSlider);
+
+  private:
+    struct Inner : IUnknown {
+        STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+        STDMETHODIMP_(ULONG) AddRef() override;
+        STDMETHODIMP_(ULONG) Release() override;
+        ResonantFilterPage* Page();
+        LONG refs = 1;
+        ResonantFilterPage* page = nullptr;
+    };
+
+    explicit ResonantFilterPage(IUnknown* outer);
+    virtual ~ResonantFilterPage();
+
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The page's own handling of control messages (PageControls.cpp).
+    void OnSlider(HWND slider, int code);
+    void OnCommand(int id, int code, HWND control);
+    void PollAutomation();
+    void UpdateBanner();
+    void SubclassRadios(bool install);
+    void ShowAbout();
+
+    Inner inner_;
+    IUnknown* outer_;
+
+    IPropertyPageSite* site_ = nullptr;
+    HWND window_ = nullptr;
+    HWND dialog_ = nullptr;
+    BOOL dirty_ = FALSE;
+    int titleId_ = 1;
+    int dialogId_ = 102;
+    BOOL objectSet_ = FALSE;
+    IFilterSettings* settings_ = nullptr;
+    IUnknown* object_ = nullptr;  // no reference of its own
+};
+
+// The module whose resources the page uses: the one its code lives in.
+HINSTANCE PageResources();
+
+// The help files GetPageInfo found; kept for the life of the module.
+const HelpPaths& CurrentHelpPaths();
