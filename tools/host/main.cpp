@@ -31,13 +31,17 @@ int Failure(const std::string& message) {
 }
 
 // The direct interface over the whole stream, cut as the graph would cut it.
-bool ProcessDirect(const ToolOptions& o, IDirectProcess* direct, AudioData& audio) {
+bool ProcessDirect(const ToolOptions& o, IDirectProcess* direct, AudioData& audio,
+                   double* seconds) {
     const WAVEFORMATEX format = StreamWaveFormat(audio.encoding, audio.channels, audio.rate);
     const std::vector<ScheduledBuffer> schedule =
         o.block ? BlockSchedule(audio.Frames(), o.block, audio.rate)
                 : ParserSchedule(audio.Frames(), format);
     if (FAILED(direct->Init(audio.channels, audio.rate))) return false;
     Progress progress(kTool, !o.quiet, audio.Frames());
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
     for (const ScheduledBuffer& b : schedule) {
         float* at =
             reinterpret_cast<float*>(audio.bytes.data() + b.firstFrame * format.nBlockAlign);
@@ -47,6 +51,8 @@ bool ProcessDirect(const ToolOptions& o, IDirectProcess* direct, AudioData& audi
     UINT none = 0;
     direct->Drain(nullptr, &none);
     direct->Stop();
+    QueryPerformanceCounter(&end);
+    *seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
     progress.Finish();
     return true;
 }
@@ -113,7 +119,7 @@ int Run(const ToolOptions& o) {
             return BadInput(o.output + ": cannot be written");
         GraphResult result;
         if (o.direct) {
-            if (!ProcessDirect(o, host.Direct(), audio))
+            if (!ProcessDirect(o, host.Direct(), audio, &result.seconds))
                 return Failure("the filter could not start");
             if (!writer.Append(audio.bytes.data(), audio.bytes.size()))
                 return Failure(o.output + ": writing failed");
