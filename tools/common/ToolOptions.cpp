@@ -140,7 +140,9 @@ int FindPreset(const std::string& text, const std::vector<std::string>& names) {
     return -1;
 }
 
-bool ParseToolOptions(int argc, char** argv, ToolOptions* o, std::string* error) {
+namespace {
+
+bool ParseArguments(int argc, char** argv, ToolOptions* o, std::string* error) {
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -265,6 +267,16 @@ bool ParseToolOptions(int argc, char** argv, ToolOptions* o, std::string* error)
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool ParseToolOptions(int argc, char** argv, ToolOptions* o, std::string* error) {
+    if (ParseArguments(argc, argv, o, error)) return true;
+    // The message quotes arguments; a control character in one must not break its line.
+    for (char& c : *error)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return false;
 }
 
 std::string ToolUsage(const char* tool) {

@@ -10,6 +10,7 @@
 #include "tools/common/Progress.h"
 #include "tools/common/ResponsePlot.h"
 #include "tools/common/Schedule.h"
+#include "tools/common/StreamInput.h"
 #include "tools/common/WavFile.h"
 #include "tools/host/GraphRun.h"
 #include "tools/host/HostFilter.h"
@@ -99,13 +100,7 @@ int Run(const ToolOptions& o) {
     AudioData source, audio;
     if (!o.input.empty()) {
         if (!ReadWavFile(o.input, &source, &error)) return BadInput(o.input + ": " + error);
-        if (source.channels < 1 || source.channels > 2)
-            return BadInput(o.input + ": unsupported format: " + std::to_string(source.channels) +
-                            " channels (the filter takes mono or stereo)");
-        const Encoding stream = o.direct      ? Encoding::Float32
-                                : o.hasFormat ? o.format
-                                              : DefaultStreamEncoding(source.encoding);
-        audio = stream == source.encoding ? source : ConvertAudio(source, stream);
+        if (!ToStreamAudio(o, source, &audio, &error)) return BadInput(error);
     }
     if (!host.Apply(o, preset, &error)) return BadInput(error);
     if (o.page) {
@@ -150,11 +145,9 @@ int Run(const ToolOptions& o) {
         host.Settings()->GetAllParams(values);
         const DWORD rate = o.input.empty() ? 44100 : audio.rate;
         std::vector<float> impulse;
-        if (!MeasureImpulse(values, rate, &impulse, &error)) return Failure(error);
-        if (!WriteResponsePlot(o.plot, MagnitudeResponse(impulse, rate), DescribeSettings(values),
-                               &error))
-            return Failure(o.plot + ": " + error);
-        if (!o.quiet) std::printf("%s: response plot in %s\n", kTool, o.plot.c_str());
+        if (!MeasureImpulse(values, rate, &impulse, &error) ||
+            !PlotResponse(o, values, impulse, rate, kTool, &error))
+            return Failure(error);
     }
     return 0;
 }

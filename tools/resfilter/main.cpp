@@ -14,6 +14,7 @@
 #include "tools/common/Progress.h"
 #include "tools/common/ResponsePlot.h"
 #include "tools/common/Schedule.h"
+#include "tools/common/StreamInput.h"
 #include "tools/common/System.h"
 #include "tools/common/ToolOptions.h"
 #include "tools/common/WavFile.h"
@@ -181,17 +182,11 @@ int Run(const ToolOptions& o) {
     if (!o.preset.empty() && preset < 0)
         return BadInput("unknown preset '" + o.preset + "' (see --list-presets)");
 
-    AudioData audio;
+    AudioData input, audio;
     std::string error;
     if (!o.input.empty()) {
-        if (!ReadInputFile(o.input, &audio, &error)) return BadInput(o.input + ": " + error);
-        if (audio.channels < 1 || audio.channels > 2)
-            return BadInput(o.input + ": unsupported format: " + std::to_string(audio.channels) +
-                            " channels (the filter takes mono or stereo)");
-        const Encoding stream = o.direct      ? Encoding::Float32
-                                : o.hasFormat ? o.format
-                                              : DefaultStreamEncoding(audio.encoding);
-        if (stream != audio.encoding) audio = ConvertAudio(audio, stream);
+        if (!ReadInputFile(o.input, &input, &error)) return BadInput(o.input + ": " + error);
+        if (!ToStreamAudio(o, input, &audio, &error)) return BadInput(error);
     }
     if (!ApplySettings(o, preset, core, &error)) return BadInput(error);
 
@@ -222,10 +217,8 @@ int Run(const ToolOptions& o) {
         MP_DATA values[kParamCount];
         core.dsp.Store().GetAllParams(values);
         const DWORD rate = o.input.empty() ? 44100 : audio.rate;
-        const auto response = MagnitudeResponse(MeasureImpulse(values, rate), rate);
-        if (!WriteResponsePlot(o.plot, response, DescribeSettings(values), &error))
-            return Failure(o.plot + ": " + error);
-        if (!o.quiet) std::printf("%s: response plot in %s\n", kTool, o.plot.c_str());
+        if (!PlotResponse(o, values, MeasureImpulse(values, rate), rate, kTool, &error))
+            return Failure(error);
     }
     return 0;
 }

@@ -1,0 +1,31 @@
+#include "tools/common/StreamInput.h"
+
+#include <cstdio>
+
+#include "tools/common/ResponsePlot.h"
+
+bool ToStreamAudio(const ToolOptions& o, const AudioData& input, AudioData* stream,
+                   std::string* error) {
+    if (input.channels < 1 || input.channels > 2) {
+        *error = o.input + ": unsupported format: " + std::to_string(input.channels) +
+                 " channels (the filter takes mono or stereo)";
+        return false;
+    }
+    const Encoding encoding = o.direct      ? Encoding::Float32
+                              : o.hasFormat ? o.format
+                                            : DefaultStreamEncoding(input.encoding);
+    *stream = encoding == input.encoding ? input : ConvertAudio(input, encoding);
+    return true;
+}
+
+bool PlotResponse(const ToolOptions& o, const MP_DATA values[kParamCount],
+                  const std::vector<float>& impulse, DWORD rate, const char* tool,
+                  std::string* error) {
+    if (!WriteResponsePlot(o.plot, MagnitudeResponse(impulse, rate), DescribeSettings(values),
+                           error)) {
+        *error = o.plot + ": " + *error;
+        return false;
+    }
+    if (!o.quiet) std::printf("%s: response plot in %s\n", tool, o.plot.c_str());
+    return true;
+}
