@@ -2,6 +2,7 @@
 // built on it. Header-only so the loops inline the section; instantiated in Kernels.cpp.
 #pragma once
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -16,6 +17,18 @@ enum FilterType { kLowPass = 0, kBandPass = 1, kHighPass = 2 };
 // Zeros and denormals become +0.0 (magnitude below 2^-32); infinities and NaN stay.
 inline double Flush(double v) {
     return std::fabs(v) < 0x1p-32 ? 0.0 : v;
+}
+
+// The value between the sections in the working precision. A 32-bit one saturates instead of
+// overflowing to an infinity, which the second section would turn into NaN for the rest of the
+// buffer; within range this is the plain rounding, and a NaN stays NaN.
+template <typename Sample>
+inline Sample Between(double y) {
+    return Sample(y);
+}
+template <>
+inline float Between<float>(double y) {
+    return y > FLT_MAX ? FLT_MAX : (y < -FLT_MAX ? -FLT_MAX : float(y));
 }
 
 template <int Type>
@@ -70,8 +83,10 @@ inline __m128d LoadPair(const double* p) {
 inline void StorePair(double* p, __m128d v) {
     _mm_storeu_pd(p, v);
 }
-// The value between the sections in the working precision.
+// The value between the sections in the working precision, saturated as Between() is (the
+// operand order keeps a NaN).
 inline __m128d RoundPair(__m128d v, float*) {
+    v = _mm_min_pd(_mm_set1_pd(FLT_MAX), _mm_max_pd(_mm_set1_pd(-FLT_MAX), v));
     return _mm_cvtps_pd(_mm_cvtpd_ps(v));
 }
 inline __m128d RoundPair(__m128d v, double*) {
@@ -141,7 +156,7 @@ void SvfLoop(DspCore* core, Sample* buffer, DWORD frames) {
             const Sample x = frame[ch];
             const double dryPart = double(x) * dry;
             double y = SvfTick<Type>(first[ch], x, f, d);
-            if (Fourth) y = SvfTick<Type>(second[ch], Sample(y), f, d);
+            if (Fourth) y = SvfTick<Type>(second[ch], Between<Sample>(y), f, d);
             frame[ch] = Sample(wet * y + dryPart);
         }
         if (Moving) {

@@ -63,6 +63,8 @@ HRESULT CheckWaveFormat(const void* block, size_t bytes, WAVEFORMATEX* stored) {
     if (!Processable(tag, bits)) return E_INVALIDARG;
     // A rate of 0 would divide the time base and the coefficients by zero.
     if (rate == 0) return E_INVALIDARG;
+    // The stored byte rate must fit its field, or the record offered downstream would lie.
+    if (uint64_t(rate) * channels * (bits / 8) > 0xFFFFFFFFu) return E_INVALIDARG;
     if (stored) *stored = MakeStoredFormat(tag, channels, rate, bits);
     return S_OK;
 }

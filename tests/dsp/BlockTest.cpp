@@ -99,6 +99,20 @@ TEST_F(BlockTest, ANaNInputDoesNotSilenceTheStreamForEver) {
     EXPECT_TRUE(AnyState(dsp.Core()));
 }
 
+TEST_F(BlockTest, AHugeFiniteSampleLeavesNoNaNInItsBuffer) {
+    // Fourth order in 32 bits, mono and stereo: the value between the sections saturates.
+    for (WORD channels = 1; channels <= 2; ++channels) {
+        Start(MakeFormat(WAVE_FORMAT_IEEE_FLOAT, channels, 32), 20000, 90, 2, 1, 0);
+        std::vector<float> block = Noise(channels * 256, 10);
+        for (size_t i = 40; i < 48; ++i)
+            block[i] = i % 2 ? 3.4e38f : -3.4e38f;
+        const std::vector<float> in = block;
+        Run(block, 256);
+        for (size_t i = 0; i < block.size(); ++i)
+            ASSERT_EQ(block[i], in[i]) << "fully dry passes the input, " << channels << " channels";
+    }
+}
+
 TEST_F(BlockTest, ModesRestartContinueAndDrain) {
     Start(MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 1, 32), 1000, 0, 0, 0);
     std::vector<float> a = Noise(300, 8), b = a;

@@ -48,6 +48,7 @@ TEST(WaveFormatCheck, AcceptsTheFiveSampleFormatsInMonoAndStereo) {
             EXPECT_EQ(Check(Plain(p[0], ch, 44100, p[1])), S_OK) << p[0] << "/" << p[1];
         }
     }
+    EXPECT_EQ(Check(Plain(3, 2, 268435455, 64)), S_OK) << "the largest byte rate that fits";
 }
 
 TEST(WaveFormatCheck, RefusesEverythingElse) {
@@ -57,6 +58,7 @@ TEST(WaveFormatCheck, RefusesEverythingElse) {
     EXPECT_EQ(Check(Plain(1, 0, 44100, 16)), E_INVALIDARG);
     EXPECT_EQ(Check(Plain(2, 2, 44100, 16)), E_INVALIDARG);
     EXPECT_EQ(Check(Plain(1, 2, 0, 16)), E_INVALIDARG) << "a zero rate";
+    EXPECT_EQ(Check(Plain(3, 2, 268435456, 64)), E_INVALIDARG) << "a byte rate beyond 32 bits";
     std::vector<uint8_t> short14 = Plain(1, 2, 44100, 16);
     short14.resize(14);
     EXPECT_EQ(Check(short14), E_INVALIDARG);

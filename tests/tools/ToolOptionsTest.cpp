@@ -67,6 +67,7 @@ TEST(ToolOptions, BadInputIsRefusedWithItsReason) {
         {{"--envelope", "order:0:1:0:1:cubic", "a", "b"}, "unknown curve"},
         {{"--frequency"}, "needs a value"},
         {{"--volume", "3", "a", "b"}, "unknown option"},
+        {{"--volume\n2", "a", "b"}, "unknown option --volume?2"},
         {{"only-input.wav"}, "expected INPUT OUTPUT"},
         {{"--direct", "--format", "pcm16", "a", "b"}, "float32"},
     };
