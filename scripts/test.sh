@@ -19,12 +19,22 @@ scripts/wine-harness start
 trap 'scripts/wine-harness stop' EXIT
 ctest --preset win32 -j2
 
+# The thread stress (and the sweep) under TSan: any race it reports fails the run.
+cmake --preset tsan && cmake --build --preset tsan --target robustness_tests && ctest --preset tsan -R robustness
+
 # libFuzzer writes what it finds into the first folder; the seeds in the tree stay untouched.
+# Each target has a work folder of its own: libFuzzer reads a corpus folder recursively.
 cmake --preset fuzz
 cmake --build --preset fuzz
-mkdir -p build/fuzz/corpus-work build/fuzz/artifacts
+mkdir -p build/fuzz/corpus-work/params build/fuzz/artifacts
 build/fuzz/bin/param_store_fuzzer -max_total_time="${RF_FUZZ_SECONDS:-30}" \
-  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/corpus-work fuzz/corpus/params
+  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/corpus-work/params fuzz/corpus/params
+for name in settings_record wave_format tool_options; do
+  mkdir -p "build/fuzz/corpus-work/$name"
+  "build/fuzz/bin/${name}_fuzzer" -max_total_time="${RF_FUZZ_SECONDS:-30}" \
+    -artifact_prefix="build/fuzz/artifacts/$name-" "build/fuzz/corpus-work/$name" \
+    "fuzz/corpus/$name"
+done
 
 cmake --preset bench
 cmake --build --preset bench

@@ -1,0 +1,145 @@
+// Parses command lines made from the input (arguments split at NUL bytes, a leading control byte
+// standing for a real option or value so the parser's paths are reached) and checks that what
+// it accepts is what a run may start with, and that what it refuses is said in one line.
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz/FuzzCheck.h"
+#include "presets/PresetTable.h"
+#include "tools/common/ToolOptions.h"
+
+namespace {
+
+constexpr size_t kMaxArgs = 32;
+
+const char* const kWords[] = {"--preset",
+                              "--frequency",
+                              "--resonance",
+                              "--wet",
+                              "--type",
+                              "--order",
+                              "--bypass",
+                              "--envelope",
+                              "--format",
+                              "--block",
+                              "--plot",
+                              "--save-settings",
+                              "--load-settings",
+                              "--page",
+                              "--page-close",
+                              "--direct",
+                              "--quiet",
+                              "--list-presets",
+                              "--info",
+                              "--help",
+                              "-h",
+                              "low",
+                              "band",
+                              "high",
+                              "2",
+                              "4",
+                              "pcm8",
+                              "float32",
+                              "float64",
+                              "frequency:0:1:20:20000:",
+                              "wet:0.5:0.5:0:100",
+                              "resonance:",
+                              ":sine",
+                              ":invsquare",
+                              "1e308",
+                              "-0",
+                              "in.wav",
+                              "out.wav"};
+constexpr size_t kWordCount = sizeof kWords / sizeof kWords[0];
+
+std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
+    std::vector<std::string> args{"fuzz"};
+    std::string arg;
+    for (size_t i = 0; i <= size && args.size() <= kMaxArgs; ++i) {
+        if (i < size && data[i] != 0) {
+            // A control byte at the start of an argument is a word from the table; the rest of
+            // the argument follows it, so values like "--envelope frequency:0:1:20:20000:sine"
+            // are built from two pieces.
+            if (arg.empty() && data[i] < 0x20 && data[i] != '\n') {
+                arg = kWords[data[i] % kWordCount];
+            } else {
+                arg += char(data[i]);
+            }
+            continue;
+        }
+        args.push_back(arg);
+        arg.clear();
+    }
+    return args;
+}
+
+void CheckAccepted(const ToolOptions& o) {
+    for (DWORD i = 0; i < kParamCount; ++i) {
+        if (!o.hasValue[i]) continue;
+        Check(std::isfinite(o.value[i]), "an accepted value is finite");
+        Check(o.value[i] >= ParamMin(i) && o.value[i] <= ParamMax(i),
+              "an accepted value is in range");
+    }
+    for (const EnvelopeOption& e : o.envelopes) {
+        const MP_ENVELOPE_SEGMENT& s = e.segment;
+        Check(e.param < kParamCount, "an envelope names a parameter");
+        Check(0 <= s.rtStart && s.rtStart <= s.rtEnd, "an envelope has 0 <= START <= END");
+        Check(s.valStart >= ParamMin(e.param) && s.valStart <= ParamMax(e.param) &&
+                  s.valEnd >= ParamMin(e.param) && s.valEnd <= ParamMax(e.param),
+              "an envelope's FROM and TO are in range");
+        Check(s.iCurve == MP_CURVE_JUMP || s.iCurve == MP_CURVE_LINEAR ||
+                  s.iCurve == MP_CURVE_SQUARE || s.iCurve == MP_CURVE_INVSQUARE ||
+                  s.iCurve == MP_CURVE_SINE,
+              "an envelope has a known curve");
+        Check(s.flags == 0, "an envelope has no flags");
+    }
+    Check(o.block <= 1048576, "the block is 0 or 1 to 1048576 frames");
+    Check(o.pageClose >= 0 && o.pageClose <= 86400, "the page closes within a day");
+    Check(!(o.direct && o.page), "the page is never shown on the direct path");
+}
+
+const std::vector<std::string>& PresetNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> n;
+        for (LONG i = 0; i < kPresetCount; ++i)
+            n.push_back(kPresetTable[i].name);
+        // Every preset is found by its own name and by its index.
+        for (int i = 0; i < int(n.size()); ++i) {
+            Check(FindPreset(n[i], n) == i, "a preset is found by its name");
+            Check(FindPreset(std::to_string(i), n) == i, "a preset is found by its index");
+        }
+        return n;
+    }();
+    return names;
+}
+
+void CheckPresetLookup(const std::string& text) {
+    const int found = FindPreset(text, PresetNames());
+    Check(found >= -1 && found < kPresetCount, "a preset lookup gives -1 or 0 to 17");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<std::string> args = Arguments(data, size);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+
+    ToolOptions options;
+    std::string error;
+    if (ParseToolOptions(int(args.size()), argv.data(), &options, &error)) {
+        CheckAccepted(options);
+        CheckPresetLookup(options.preset);
+    } else {
+        Check(!error.empty(), "a refusal says why");
+        Check(error.find('\n') == std::string::npos && error.find('\r') == std::string::npos,
+              "a refusal is one line");
+    }
+    for (size_t i = 1; i < args.size(); ++i)
+        CheckPresetLookup(args[i]);
+    return 0;
+}
