@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -277,6 +278,19 @@ bool ParseToolOptions(int argc, char** argv, ToolOptions* o, std::string* error)
     for (char& c : *error)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     return false;
+}
+
+int ParseCommandLine(int argc, char** argv, const char* tool, ToolOptions* options) {
+    std::string error;
+    if (!ParseToolOptions(argc, argv, options, &error)) {
+        std::fprintf(stderr, "%s: %s\n", tool, error.c_str());
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(ToolUsage(tool).c_str(), stdout);
+        return 0;
+    }
+    return -1;
 }
 
 std::string ToolUsage(const char* tool) {

@@ -40,6 +40,10 @@ bool ParseToolOptions(int argc, char** argv, ToolOptions* options, std::string* 
 // The usage text, for a tool named `tool`.
 std::string ToolUsage(const char* tool);
 
+// What main does first: parse, print the usage for --help or the reason for bad input.
+// Returns the exit status when there is nothing more to do (0 or 2), else -1.
+int ParseCommandLine(int argc, char** argv, const char* tool, ToolOptions* options);
+
 // A preset by index ("0".."17") or by name (letters compared without regard to case, "&"
 // ignored); -1 when none matches.
 int FindPreset(const std::string& text, const std::vector<std::string>& names);

@@ -156,12 +156,8 @@ int Run(const ToolOptions& o) {
 
 int main(int argc, char** argv) {
     ToolOptions options;
-    std::string error;
-    if (!ParseToolOptions(argc, argv, &options, &error)) return BadInput(error);
-    if (options.help) {
-        std::fputs(ToolUsage(kTool).c_str(), stdout);
-        return 0;
-    }
+    const int done = ParseCommandLine(argc, argv, kTool, &options);
+    if (done >= 0) return done;
     // The property frame wants a single-threaded apartment; the filter is free-threaded.
     CoInitializeEx(nullptr, options.page ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED);
     const int status = Run(options);

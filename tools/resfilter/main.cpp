@@ -227,12 +227,8 @@ int Run(const ToolOptions& o) {
 
 int main(int argc, char** argv) {
     ToolOptions options;
-    std::string error;
-    if (!ParseToolOptions(argc, argv, &options, &error)) return BadInput(error);
-    if (options.help) {
-        std::fputs(ToolUsage(kTool).c_str(), stdout);
-        return 0;
-    }
+    const int done = ParseCommandLine(argc, argv, kTool, &options);
+    if (done >= 0) return done;
     if (options.page) return BadInput("the property page needs Windows: use rfhost --page");
     return Run(options);
 }
