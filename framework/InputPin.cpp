@@ -57,6 +57,8 @@ STDMETHODIMP InputPin::Disconnect() {
 
 HRESULT InputPin::CheckStreaming() const {
     if (!filter_->IsStreaming()) return VFW_E_WRONG_STATE;
+    // A filter paused with this pin unconnected has no format to process a sample in.
+    if (!IsConnected()) return VFW_E_NOT_CONNECTED;
     if (flushing_) return S_FALSE;
     return S_OK;
 }
@@ -69,6 +71,8 @@ STDMETHODIMP InputPin::EndOfStream() {
 }
 
 STDMETHODIMP InputPin::BeginFlush() {
+    // Refused before the flag is set, so a failed flush cannot drop samples once connected.
+    if (!IsConnected()) return VFW_E_NOT_CONNECTED;
     flushing_ = true;
     return filter_->OutputPinRef().DeliverBeginFlush();
 }
