@@ -2,6 +2,8 @@
 
 #include "WaveFormatCheck.h"
 
+#include <cstdint>
+
 namespace {
 // A clock that cannot reach the next change point (a rate beyond 10 MHz) must not spin.
 constexpr int kMaxEmptyAdvances = 64;
@@ -97,6 +99,10 @@ HRESULT StreamDriver::RunBuffer(void* data, DWORD frames, int mode, DWORD* frame
 
 HRESULT StreamDriver::Init(UINT channels, UINT rate) {
     if (channels == 0 || rate == 0) return E_INVALIDARG;
+    // The stored format keeps the frame size in 16 bits and the byte rate in 32: a count that
+    // does not fit would be stored cut short and the host's buffers read with the wrong layout.
+    const uint64_t blockAlign = uint64_t(channels) * 4;
+    if (blockAlign > 0xFFFF || blockAlign * rate > 0xFFFFFFFFu) return E_INVALIDARG;
     StoreFormat(MakeStoredFormat(WAVE_FORMAT_IEEE_FLOAT, WORD(channels), rate, 32));
     return StartStreaming();
 }

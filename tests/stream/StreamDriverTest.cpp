@@ -129,9 +129,19 @@ TEST_F(StreamDriverTest, TheDirectPathFiltersLikeTheBufferPath) {
     EXPECT_EQ(viaDirect, viaBuffers);
 }
 
-TEST_F(StreamDriverTest, DirectInitRefusesAnEmptyFormat) {
+TEST_F(StreamDriverTest, DirectInitRefusesAFormatTheRecordCannotHold) {
     EXPECT_EQ(driver.Init(0, 44100), E_INVALIDARG);
     EXPECT_EQ(driver.Init(2, 0), E_INVALIDARG);
+    // A frame of 16384 floats is 65536 bytes, one more than the record's 16 bits hold; 65537
+    // channels would be stored as one.
+    EXPECT_EQ(driver.Init(16384, 8000), E_INVALIDARG);
+    EXPECT_EQ(driver.Init(65537, 8000), E_INVALIDARG);
+    EXPECT_EQ(driver.Init(2, 0x80000000u), E_INVALIDARG) << "byte rate past 32 bits";
+    EXPECT_FALSE(driver.HasFormat()) << "a refused Init stored its format";
+    ASSERT_EQ(driver.Init(16383, 8000), S_OK) << "the widest frame that fits";
+    EXPECT_EQ(driver.Format().nBlockAlign, 65532);
+    std::vector<float> frame(16383, 0.5f);
+    EXPECT_EQ(driver.Process(frame.data(), 1, 0), S_OK);
 }
 
 TEST_F(StreamDriverTest, DirectDrainAndRefreshFollowTheStreamsState) {
