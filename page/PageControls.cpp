@@ -254,9 +254,20 @@ void ResonantFilterPage::OnCommand(int id, int code, HWND control) {
             UpdateControls(ID_ABOUT, FALSE);
             break;
         case ID_PAGE_NOTIFY:
+            DropQueuedNotices();
             UpdateControls(0, FALSE);
             break;
     }
+}
+
+// The refresh reads the filter's values as they are when it runs, so the filter's notices queued
+// behind this one would only repeat it. A host writing values from another thread faster than
+// the controls repaint would otherwise leave the page working through a backlog for seconds.
+void ResonantFilterPage::DropQueuedNotices() {
+    MSG queued;
+    while (PeekMessageW(&queued, window_, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) &&
+           LOWORD(queued.wParam) == ID_PAGE_NOTIFY && queued.lParam == 0)
+        PeekMessageW(&queued, window_, WM_COMMAND, WM_COMMAND, PM_REMOVE);
 }
 
 void ResonantFilterPage::PollAutomation() {

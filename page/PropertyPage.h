@@ -66,6 +66,7 @@ class ResonantFilterPage : public IPropertyPage {
     void OnSlider(HWND slider, int code);
     void OnCommand(int id, int code, HWND control);
     void PollAutomation();
+    void DropQueuedNotices();
     void UpdateBanner();
     void SubclassRadios(bool install);
     void ShowAbout();
