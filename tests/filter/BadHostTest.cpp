@@ -2,10 +2,14 @@
 // of range and calls in the wrong state. Each must give its code and leave the settings, the
 // dirty flag and the streaming state as they were.
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <vector>
 
+#include "CountingCallback.h"
 #include "FilterDll.h"
+#include "support/win32/WavFile.h"
+#include "tools/graph/AudioGraph.h"
 
 namespace {
 
@@ -299,6 +303,56 @@ TEST_F(BadHostTest, StreamingCallsInTheWrongStateChangeNothing) {
     EXPECT_EQ(input->EndOfStream(), VFW_E_NOT_CONNECTED);
     EXPECT_EQ(source.sample->GetActualDataLength(), 200);
     ASSERT_EQ(filter->Stop(), S_OK);
+}
+
+// In a graph that has streamed a file to its end and still runs: a flush drops what arrives
+// during it untouched, end-of-stream may come again and again, and afterwards a sample is
+// processed as before, with no error event and the settings as they were.
+TEST_F(BadHostTest, InARunningGraphFlushesDropSamplesAndEndOfStreamMayRepeat) {
+    const int rate = 44100, channels = 2;
+    const std::wstring path = TempWavPath(L"rf_bad_host_running");
+    ASSERT_TRUE(WriteWav16(path, channels, rate, TestSignal(channels, rate / 2)));
+    CountingCallback counter;
+    {
+        AudioGraph graph;
+        ASSERT_EQ(graph.Build(path, filter, &counter), S_OK)
+            << (graph.FailedStep() ? graph.FailedStep() : "?");
+        ASSERT_HRESULT_SUCCEEDED(graph.Run());
+        ASSERT_TRUE(graph.WaitForComplete(20000));
+        const LONG delivered = counter.Buffers();
+        ASSERT_GT(delivered, 0);
+
+        SampleSource source(4 * 64);
+        ASSERT_NE(source.sample, nullptr) << "no memory allocator";
+        BYTE* data = nullptr;
+        ASSERT_EQ(source.sample->GetPointer(&data), S_OK);
+        const std::vector<int16_t> signal = TestSignal(channels, 64);
+        memcpy(data, signal.data(), 4 * 64);
+        ASSERT_EQ(source.sample->SetActualDataLength(4 * 64), S_OK);
+        Expect({
+            {"BeginFlush", [&] { return input->BeginFlush(); }, S_OK},
+            {"Receive while flushing", [&] { return memInput->Receive(source.sample); }, S_FALSE},
+            {"EndOfStream while flushing", [&] { return input->EndOfStream(); }, S_FALSE},
+            {"EndFlush", [&] { return input->EndFlush(); }, S_OK},
+        });
+        EXPECT_EQ(memcmp(data, signal.data(), 4 * 64), 0) << "a flushed sample was processed";
+        EXPECT_EQ(counter.Buffers(), delivered) << "a flushed sample went on";
+
+        Expect({
+            {"EndOfStream once more", [&] { return input->EndOfStream(); }, S_OK},
+            {"EndOfStream again", [&] { return input->EndOfStream(); }, S_OK},
+        });
+        const HRESULT after = memInput->Receive(source.sample);
+        EXPECT_TRUE(after == S_OK || after == S_FALSE) << std::hex << after;
+        EXPECT_NE(memcmp(data, signal.data(), 4 * 64), 0)
+            << "the sample after them was not filtered";
+        ASSERT_HRESULT_SUCCEEDED(graph.Stop());
+        for (long code : graph.Events())
+            EXPECT_TRUE(code == EC_COMPLETE || code == EC_CLOCK_UNSET || code == EC_PAUSED)
+                << "graph event " << code;
+    }
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(counter.Refs(), 0);
 }
 
 TEST_F(BadHostTest, DirectProcessingRefusesOrShrugsOffBadCalls) {
