@@ -10,15 +10,20 @@
 
 #include "include/ResonantFilterApi.h"
 
+// The DLL beside the running test program, loaded once more; nullptr when it is missing.
+inline HMODULE LoadFilterDll() {
+    WCHAR path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    while (n > 0 && path[n - 1] != L'\\' && path[n - 1] != L'/')
+        --n;
+    lstrcpyW(path + n, L"ResonantFilter.dll");
+    return LoadLibraryW(path);
+}
+
 class FilterDll {
   public:
     FilterDll() {
-        WCHAR path[MAX_PATH];
-        DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-        while (n > 0 && path[n - 1] != L'\\' && path[n - 1] != L'/')
-            --n;
-        lstrcpyW(path + n, L"ResonantFilter.dll");
-        module_ = LoadLibraryW(path);
+        module_ = LoadFilterDll();
         if (module_) {
             getClassObject_ = reinterpret_cast<GetClassObjectFn>(
                 reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "filter/FilterDll.h"
 #include "page/ShellOpen.h"
 #include "page/controls/Banner.h"
 #include "page/controls/BannerState.h"
@@ -76,15 +77,6 @@ std::vector<COLORREF> ResourcePixels(HMODULE module, UINT id) {
 }  // namespace
 
 // Shared with LinkTextTest.cpp.
-HMODULE LoadFilterDll() {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    while (n > 0 && path[n - 1] != L'\\' && path[n - 1] != L'/')
-        --n;
-    lstrcpyW(path + n, L"ResonantFilter.dll");
-    return LoadLibraryW(path);
-}
-
 // The pixels of `r` (client coordinates) as the screen shows them after a repaint, top down.
 std::vector<COLORREF> Capture(HWND window, const RECT& r) {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -230,7 +222,7 @@ TEST_F(Banner, BitmapWithATitleOpensTheHomePageOrInLinkModeCommands) {
     WNDCLASSW local{};
     local.style = CS_DBLCLKS;
     local.lpfnWndProc = BannerProc;
-    local.cbWndExtra = 4;
+    local.cbWndExtra = sizeof(LONG_PTR);  // the state's address
     local.hInstance = GetModuleHandleW(nullptr);
     local.lpszClassName = kLocalBannerClass;
     RegisterClassW(&local);

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "filter/FilterDll.h"
 #include "page/controls/Banner.h"
 #include "page/controls/ControlClasses.h"
 #include "support/win32/Screenshot.h"
 
 // From BannerTest.cpp.
-HMODULE LoadFilterDll();
 std::vector<COLORREF> Capture(HWND window, const RECT& r);
 
 namespace {

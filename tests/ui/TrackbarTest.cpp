@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "filter/FilterDll.h"
 #include "page/controls/Trackbar.h"
 #include "support/win32/Screenshot.h"
 
@@ -72,15 +73,6 @@ LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
-}
-
-HMODULE LoadFilterDll() {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    while (n > 0 && path[n - 1] != L'\\' && path[n - 1] != L'/')
-        --n;
-    lstrcpyW(path + n, L"ResonantFilter.dll");
-    return LoadLibraryW(path);
 }
 
 class Slider : public testing::Test {
