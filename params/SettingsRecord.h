@@ -9,6 +9,9 @@ constexpr DWORD kSettingsHeaderBytes = 20;
 constexpr DWORD kSettingsRecordBytes = 44;        // the layout written: six values
 constexpr DWORD kLegacySettingsRecordBytes = 40;  // older, read only: five values
 constexpr DWORD kSettingsValueBytesMax = kSettingsRecordBytes - kSettingsHeaderBytes;
+static_assert(kSettingsHeaderBytes == 4 + sizeof(GUID) &&
+                  kSettingsRecordBytes == kSettingsHeaderBytes + kParamCount * sizeof(MP_DATA),
+              "the record: size, tag, then six singles");
 
 // The written layout is tagged with the settings interface's identifier (tests check the two
 // agree); the older one with a tag of its own.

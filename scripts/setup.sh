@@ -6,10 +6,11 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev pkg-config sox
-  g++-mingw-w64-i686-posix
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 wine32:i386
   gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-base:i386
-  xvfb x11-apps imagemagick gnuplot-nox alsa-utils
+  gstreamer1.0-plugins-good:amd64 gstreamer1.0-plugins-base:amd64
+  xvfb x11-apps x11-utils imagemagick gnuplot-nox alsa-utils
 )
 
 as_root() {

@@ -8,6 +8,10 @@ namespace {
 HBRUSH checker = nullptr;
 bool logoRegistered = false;
 
+// Each control keeps its state block's address at offset 0 with SetWindowLongPtr, so the extra
+// bytes come in pointer-sized slots: 4, 8 and 4 bytes on 32-bit Windows, twice that on 64-bit.
+constexpr int kSlot = int(sizeof(LONG_PTR));
+
 ATOM RegisterOne(HINSTANCE instance, const wchar_t* name, WNDPROC proc, int extraBytes,
                  int colour) {
     WNDCLASSEXW c{};
@@ -30,14 +34,14 @@ void BannerBitmapsForLocale(DWORD locale, UINT* normal, UINT* hover) {
 }
 
 void RegisterControlClasses(HINSTANCE instance, UINT normal, UINT hover) {
-    RegisterOne(instance, kTrackbarClass, TrackbarProc, 4, COLOR_BTNFACE);
+    RegisterOne(instance, kTrackbarClass, TrackbarProc, kSlot, COLOR_BTNFACE);
     // Rows alternate 0x55 and 0xAA: a 50 % checkerboard.
     static const WORD rows[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
     HBITMAP pattern = CreateBitmap(8, 8, 1, 1, rows);
     checker = pattern != nullptr ? CreatePatternBrush(pattern) : nullptr;
     if (pattern != nullptr) DeleteObject(pattern);
-    RegisterOne(instance, kStaticClass, LinkTextProc, 8, COLOR_WINDOW);
-    logoRegistered = RegisterOne(instance, kLogoClass, BannerProc, 4, COLOR_WINDOW) != 0;
+    RegisterOne(instance, kStaticClass, LinkTextProc, 2 * kSlot, COLOR_WINDOW);
+    logoRegistered = RegisterOne(instance, kLogoClass, BannerProc, kSlot, COLOR_WINDOW) != 0;
     if (logoRegistered) SetBannerBitmaps(instance, normal, hover);
 }
 

@@ -11,14 +11,17 @@ namespace {
 constexpr wchar_t kSharedKey[] = L"Software\\Aldermoor\\Shared Information";
 
 TEST(ModuleClasses, ExistWhileTheDllIsLoadedWithTheirStylesAndBrushes) {
+    // Extra bytes in pointer-sized slots, since each holds its state's address: 4, 8 and 4 on
+    // 32-bit Windows.
+    constexpr int slot = int(sizeof(LONG_PTR));
     const struct {
         const wchar_t* name;
         int extraBytes;
         int colour;
     } classes[] = {
-        {L"tonalshaperBld48TrackbarClass", 4, COLOR_BTNFACE},
-        {L"tonalshaperBld48StaticClass", 8, COLOR_WINDOW},
-        {L"tonalshaperBld48LogoClass", 4, COLOR_WINDOW},
+        {L"tonalshaperBld48TrackbarClass", slot, COLOR_BTNFACE},
+        {L"tonalshaperBld48StaticClass", 2 * slot, COLOR_WINDOW},
+        {L"tonalshaperBld48LogoClass", slot, COLOR_WINDOW},
     };
     auto loaded = std::make_unique<FilterDll>();
     ASSERT_TRUE(loaded->Loaded());

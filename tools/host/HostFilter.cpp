@@ -52,6 +52,20 @@ HRESULT HostFilter::Create(std::string* error) {
     return hr;
 }
 
+std::string HostFilter::ServerPath() const {
+    // The module holding the object's interface table is the server that made it.
+    HMODULE module = nullptr;
+    WCHAR wide[MAX_PATH] = {};
+    char path[3 * MAX_PATH] = {};
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            *reinterpret_cast<LPCWSTR*>(filter_), &module) ||
+        GetModuleFileNameW(module, wide, MAX_PATH) == 0 ||
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, path, sizeof path, nullptr, nullptr) == 0)
+        return "?";
+    return path;
+}
+
 std::vector<std::string> HostFilter::PresetNames() {
     std::vector<std::string> names;
     LONG count = 0;

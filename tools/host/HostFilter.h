@@ -28,6 +28,9 @@ class HostFilter {
     bool LoadSettings(const std::string& path, std::string* error);
     bool SaveSettings(const std::string& path, std::string* error);
 
+    // The file of the DLL the filter's code came from, as the registration led COM to it.
+    std::string ServerPath() const;
+
     IBaseFilter* Filter() { return filter_; }
     IFilterSettings* Settings() { return settings_; }
     IDirectProcess* Direct() { return direct_; }

@@ -90,7 +90,10 @@ int Run(const ToolOptions& o) {
     std::string error;
     if (FAILED(host.Create(&error))) return Failure(error);
     if (o.listPresets) ListPresets(host);
-    if (o.info) PrintParamTable(host.Info());
+    if (o.info) {
+        std::printf("server %s (%u-bit)\n", host.ServerPath().c_str(), unsigned(sizeof(void*) * 8));
+        PrintParamTable(host.Info());
+    }
 
     const std::vector<std::string> names = host.PresetNames();
     const int preset = o.preset.empty() ? -1 : FindPreset(o.preset, names);
