@@ -10,6 +10,11 @@ packages=(
   wine wine64 wine32:i386
   gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-base:i386
   gstreamer1.0-plugins-good:amd64 gstreamer1.0-plugins-base:amd64
+  # The X extensions Wine's display driver loads when present; installing without recommends
+  # would leave them out, and windows would then be made without them on a fresh machine.
+  libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxfixes3:i386
+  libxinerama1:i386 libxcomposite1:i386 libxxf86vm1:i386
+  libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1 libxcomposite1 libxxf86vm1
   xvfb x11-apps x11-utils imagemagick gnuplot-nox alsa-utils
 )
 
