@@ -5,12 +5,26 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# One line per suite for the end of the log, so a reader sees at a glance what really ran.
+summary=()
+suite() {
+  local name=$1 log
+  shift
+  log=$(mktemp)
+  "$@" 2>&1 | tee "$log"
+  local counts skipped
+  counts=$(grep -Eo '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1 || true)
+  skipped=$(grep -c '\*\*\*Skipped' "$log" || true)
+  rm -f "$log"
+  summary+=("$name: $counts, $skipped skipped")
+}
+
 scripts/setup.sh
 scripts/format-check
 
 cmake --preset native
 cmake --build --preset native
-ctest --preset native -j2
+suite "native" ctest --preset native -j2
 
 # Both Windows trees, then both Wine suites in one prefix: the 64-bit tree's side-by-side test
 # registers both DLLs and runs both hosts, so the 32-bit tree is built first.
@@ -23,14 +37,17 @@ scripts/wine-harness start
 trap 'scripts/wine-harness stop' EXIT
 source scripts/wine-env.sh
 if [ "$RF_WINE32" = 1 ]; then
-  ctest --preset win32 -j2
+  suite "32-bit Wine" ctest --preset win32 -j2
 else
   echo "test: SKIPPED the 32-bit Wine suite: this kernel cannot execute 32-bit programs" >&2
+  summary+=("32-bit Wine: SKIPPED, this kernel cannot execute 32-bit programs")
 fi
-ctest --preset win64 -j2
+suite "64-bit Wine" ctest --preset win64 -j2
 
 # The thread stress (and the sweep) under TSan: any race it reports fails the run.
-cmake --preset tsan && cmake --build --preset tsan --target robustness_tests && ctest --preset tsan -R robustness
+cmake --preset tsan
+cmake --build --preset tsan --target robustness_tests
+suite "TSan robustness" ctest --preset tsan -R robustness
 
 # libFuzzer writes what it finds into the first folder; the seeds in the tree stay untouched.
 # Each target has a work folder of its own: libFuzzer reads a corpus folder recursively.
@@ -49,4 +66,5 @@ done
 cmake --preset bench
 cmake --build --preset bench
 
+printf 'test: %s\n' "${summary[@]}"
 echo "all suites passed"
