@@ -25,8 +25,9 @@ chmod 0777 "$work"
 
 cd "$work"
 if ! apt-get download -qq "$package" 2>/dev/null; then
-  # A fresh machine may not have the package lists yet.
-  as_root apt-get update -qq
+  # A fresh machine may not have the package lists yet. One suite's lists failing (a mirror
+  # mid-sync) need not matter: the package lives in the main suite.
+  as_root apt-get update -qq || echo "fetch-chmcmd: some package lists failed; trying anyway" >&2
   apt-get download -qq "$package"
 fi
 dpkg -x "$package"_*.deb unpacked
