@@ -1,5 +1,7 @@
 #include "FilterDsp.h"
 
+#include <cstdint>
+
 #include "SvfKernel.h"
 #include "platform/Memory.h"
 
@@ -28,6 +30,12 @@ BOOL FilterDsp::TakeSnapshot(ParamSnapshot* snapshot) {
 
 HRESULT FilterDsp::UpdateCoefficients(const ParamSnapshot& snapshot, BOOL keepState) {
     if (!keepState) ResetState();
+    // Section 2 left idle while at second order holds whatever it rang with back then; replayed
+    // at high resonance that is an old note, so fourth order starts it from silence.
+    if (core_.coef.filterOrder == 0 && LONG(snapshot.values[kParamFilterOrder]) != 0) {
+        core_.states[2] = SvfState{0.0, 0.0, 0.0};
+        core_.states[3] = SvfState{0.0, 0.0, 0.0};
+    }
     core_.sampleRate = format_ && format_->nSamplesPerSec ? format_->nSamplesPerSec : 44100.0;
     double ramps[kRampCount][3];
     for (int r = 0; r < kRampCount; ++r) {
@@ -58,8 +66,10 @@ HRESULT FilterDsp::EnsureScratch(LONG frames) {
     FreeScratch();
     if (frames <= 0 || !format_ || format_->wFormatTag == WAVE_FORMAT_IEEE_FLOAT) return S_OK;
     const bool single = format_->wBitsPerSample < 32;
-    const size_t bytes = size_t(format_->nChannels) * size_t(frames) * (single ? 4 : 8);
-    scratch_ = platform::AllocZeroed(bytes);
+    // In 64 bits, so that a huge sample cannot wrap the size on a 32-bit build.
+    const uint64_t bytes = uint64_t(format_->nChannels) * uint64_t(frames) * (single ? 4 : 8);
+    if (bytes > uint64_t(PTRDIFF_MAX)) return E_OUTOFMEMORY;
+    scratch_ = platform::AllocZeroed(size_t(bytes));
     if (!scratch_) return E_OUTOFMEMORY;
     scratchFrames_ = frames;
     singleWorking_ = single ? TRUE : FALSE;
@@ -83,9 +93,10 @@ HRESULT FilterDsp::EndStream() {
 }
 
 int FilterDsp::CheckBypass() {
-    LONG bypass = 0;
-    store_.GetScaled(kParamBypass, &bypass);
-    if (bypass == 0) return 1;
+    // An envelope may leave any number here; it counts as the value clamped into range.
+    MP_DATA value = 0;
+    store_.GetParam(kParamBypass, &value);
+    if (ToScaled(kParamBypass, ClampParam(kParamBypass, value)) == 0) return 1;
     ResetState();
     return 0;
 }

@@ -20,9 +20,7 @@ STDMETHODIMP ResonantFilter::SetAllParams(const float values[6]) {
 
 STDMETHODIMP ResonantFilter::GetWaveFormat(WAVEFORMATEX* format) {
     if (!format) return E_POINTER;
-    if (!driver_.HasFormat()) return VFW_E_NOT_CONNECTED;
-    *format = driver_.Format();
-    return S_OK;
+    return driver_.CopyFormat(format) ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 STDMETHODIMP ResonantFilter::RegisterNotifyWindow(HWND window, UINT id) {
@@ -115,7 +113,23 @@ STDMETHODIMP ResonantFilter::GetPresetCount(LONG* count) {
 }
 
 STDMETHODIMP ResonantFilter::GetPresetName(LONG index, WCHAR* name, LONG length) {
-    return CopyPresetName(index, name, length);
+    if (!name) return E_POINTER;
+    if (index < 0 || index >= kPresetCount || length <= 0) return E_INVALIDARG;
+    // The names are the module's string-table texts, so a translated module names its presets
+    // in its own language. A build without the strings falls back to the table's copy.
+    HMODULE module = nullptr;
+    const WCHAR* text = nullptr;
+    int chars = 0;
+    if (GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&kPresetTable), &module))
+        chars =
+            LoadStringW(module, kPresetTable[index].stringId, reinterpret_cast<LPWSTR>(&text), 0);
+    if (chars <= 0 || !text) return CopyPresetName(index, name, length);
+    const LONG copied = chars < length ? chars : length - 1;  // cut to fit, as the table's copy is
+    CopyMemory(name, text, size_t(copied) * sizeof(WCHAR));
+    name[copied] = 0;
+    return S_OK;
 }
 
 STDMETHODIMP ResonantFilter::ApplyPreset(LONG index) {
@@ -128,25 +142,25 @@ STDMETHODIMP ResonantFilter::ApplyPreset(LONG index) {
 // --- IDirectProcess ---
 
 STDMETHODIMP ResonantFilter::Init(UINT channels, UINT sampleRate) {
-    return driver_.Init(channels, sampleRate);
+    return direct_.Init(channels, sampleRate);
 }
 
 STDMETHODIMP ResonantFilter::Process(float* frames, UINT count, UINT flags) {
     if (!frames && count) return E_POINTER;
-    return driver_.Process(frames, count, flags);
+    return direct_.Process(frames, count, flags);
 }
 
 STDMETHODIMP ResonantFilter::Drain(float* frames, UINT* count) {
     if (!count) return E_POINTER;
-    return driver_.Drain(frames, count);
+    return direct_.Drain(frames, count);
 }
 
 HRESULT ResonantFilter::DirectStop() {
-    return driver_.StopStreaming();
+    return direct_.Stop();
 }
 STDMETHODIMP ResonantFilter::HasPendingChange() {
-    return driver_.HasPendingChange();
+    return direct_.HasPendingChange();
 }
 STDMETHODIMP ResonantFilter::Refresh(BOOL reset, DWORD, DWORD) {
-    return driver_.Refresh(reset);
+    return direct_.Refresh(reset);
 }

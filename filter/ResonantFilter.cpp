@@ -1,6 +1,7 @@
 // Identity, construction, format negotiation and the media-sample side of streaming.
 #include "ResonantFilter.h"
 
+#include <cstring>
 #include <new>
 
 #include "presets/PresetTable.h"
@@ -100,6 +101,33 @@ HRESULT ResonantFilter::StopStreaming() {
     return driver_.StopStreaming();
 }
 
+void ResonantFilter::LeavingStopped() {
+    direct_.PinsStarting();
+    // A direct session may have written its own record over the pins' one, and may have been
+    // stopped since: the pins stream in the type they were connected with.
+    if (!InputConnected()) return;
+    WAVEFORMATEX stored, current;
+    const AM_MEDIA_TYPE& type = InputPinRef().ConnectedType();
+    if (FAILED(CheckWaveFormat(type.pbFormat, type.cbFormat, &stored))) return;
+    if (driver_.CopyFormat(&current) && memcmp(&current, &stored, sizeof stored) == 0) return;
+    driver_.StoreFormat(stored);
+    NotifyWindows(0);
+}
+
+void ResonantFilter::EnteredStopped() {
+    direct_.PinsStopped();
+}
+
+HRESULT ResonantFilter::AdoptInputType(const AM_MEDIA_TYPE* type) {
+    WAVEFORMATEX stored;
+    HRESULT hr = CheckWaveFormat(type->pbFormat, type->cbFormat, &stored);
+    if (FAILED(hr)) return VFW_E_INVALIDMEDIATYPE;
+    hr = driver_.AdoptFormat(stored);
+    if (FAILED(hr)) return hr;
+    NotifyWindows(0);
+    return S_OK;
+}
+
 HRESULT ResonantFilter::Receive(IMediaSample* sample) {
     REFERENCE_TIME start = 0, end = 0;
     const bool timed = SUCCEEDED(sample->GetTime(&start, &end));
@@ -132,26 +160,17 @@ HRESULT ResonantFilter::EndOfStream() {
     if (!OutputConnected()) return S_OK;
     HRESULT failure = S_OK;
     if (driver_.streamedSinceStart) {
+        // Without a buffer nothing is drained and no end-of-stream goes on; both flags stay.
+        IMediaSample* buffer = nullptr;
+        const HRESULT got = GetDeliveryBuffer(&buffer);
+        if (FAILED(got)) return got;
         driver_.drainingAtEnd = TRUE;
-        for (;;) {
-            IMediaSample* buffer = nullptr;
-            HRESULT hr = GetDeliveryBuffer(&buffer);
-            if (FAILED(hr)) return hr;
-            buffer->SetActualDataLength(0);
-            hr = Transform(buffer);
-            if (FAILED(hr)) {
-                buffer->Release();
-                failure = hr;
-                break;
-            }
-            const HRESULT delivered = Deliver(buffer);
-            buffer->Release();
-            if (FAILED(delivered)) {
-                failure = delivered;
-                break;
-            }
-            if (hr == S_FALSE) break;
-        }
+        buffer->SetActualDataLength(0);
+        failure = Transform(buffer);
+        // Drain mode produces nothing, so one empty delivery is all the drain ever sends: a
+        // loop could never end on a buffer too small to hold a frame.
+        if (SUCCEEDED(failure)) failure = Deliver(buffer);
+        buffer->Release();
         driver_.drainingAtEnd = FALSE;
         driver_.streamedSinceStart = FALSE;
     }

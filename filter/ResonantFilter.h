@@ -11,6 +11,7 @@
 #include "dsp/FilterDsp.h"
 #include "framework/InPlaceFilter.h"
 #include "include/ResonantFilterApi.h"
+#include "stream/DirectGate.h"
 #include "stream/StreamDriver.h"
 
 #define RF_SCALED_PARAM_OVERRIDES(Name)                 \
@@ -72,7 +73,7 @@ class ResonantFilter : public InPlaceFilter,
     STDMETHODIMP GetPresetName(LONG index, WCHAR* name, LONG length) override;
     STDMETHODIMP ApplyPreset(LONG index) override;
 
-    // IDirectProcess: one host thread, never while the pins stream.
+    // IDirectProcess: one host thread at a time; VFW_E_WRONG_STATE unless the filter is Stopped.
     STDMETHODIMP Init(UINT channels, UINT sampleRate) override;
     STDMETHODIMP Process(float* frames, UINT count, UINT flags) override;
     STDMETHODIMP Drain(float* frames, UINT* count) override;
@@ -91,6 +92,9 @@ class ResonantFilter : public InPlaceFilter,
     HRESULT Receive(IMediaSample* sample) override;
     HRESULT Transform(IMediaSample* sample) override;
     HRESULT EndOfStream() override;
+    HRESULT AdoptInputType(const AM_MEDIA_TYPE* type) override;
+    void LeavingStopped() override;
+    void EnteredStopped() override;
 
   private:
     ResonantFilter(IUnknown* outer, HRESULT* result);
@@ -109,6 +113,7 @@ class ResonantFilter : public InPlaceFilter,
 
     FilterDsp dsp_;
     StreamDriver driver_{dsp_};
+    DirectGate direct_{driver_};
     std::atomic<bool> settingsDirty_{false};
     CriticalLock notifyLock_;
     NotifySlot notify_[2] = {};

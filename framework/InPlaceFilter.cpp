@@ -7,19 +7,36 @@
 #include "framework/PinEnum.h"
 #include "framework/Registration.h"
 
+InPlaceFilter::ModuleToken::ModuleToken() {
+    ModuleObjectCreated();
+}
+InPlaceFilter::ModuleToken::~ModuleToken() {
+    ModuleObjectDestroyed();
+}
+
 InPlaceFilter::InPlaceFilter(IUnknown* outer, REFCLSID clsid, HRESULT* result)
     : inner_(this),
       outer_(outer != nullptr ? outer : &inner_),
       clsid_(clsid),
       input_(this),
       output_(this) {
-    ModuleObjectCreated();
     if (result != nullptr) *result = S_OK;
 }
 
 InPlaceFilter::~InPlaceFilter() {
     if (clock_ != nullptr) clock_->Release();
-    ModuleObjectDestroyed();
+}
+
+void InPlaceFilter::NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2) {
+    // The streaming thread calls this under the receive lock, so it may not take the filter
+    // lock; the graph stays valid while it holds us and streams.
+    IFilterGraph* graph = eventGraph_.load();
+    IMediaEventSink* sink = nullptr;
+    if (graph == nullptr ||
+        FAILED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink))))
+        return;
+    sink->Notify(code, param1, param2);
+    sink->Release();
 }
 
 STDMETHODIMP_(ULONG) InPlaceFilter::Inner::AddRef() {
@@ -70,6 +87,13 @@ STDMETHODIMP InPlaceFilter::GetClassID(CLSID* clsid) {
 }
 
 HRESULT InPlaceFilter::Activate() {
+    LeavingStopped();
+    HRESULT hr = ActivatePins();
+    if (FAILED(hr)) EnteredStopped();
+    return hr;
+}
+
+HRESULT InPlaceFilter::ActivatePins() {
     if (!input_.IsConnected() || !output_.IsConnected()) {
         streaming_ = true;
         return S_OK;
@@ -107,6 +131,7 @@ STDMETHODIMP InPlaceFilter::Stop() {
         started_ = false;
     }
     state_ = State_Stopped;
+    EnteredStopped();
     return S_OK;
 }
 
@@ -189,6 +214,7 @@ STDMETHODIMP InPlaceFilter::QueryFilterInfo(FILTER_INFO* info) {
 STDMETHODIMP InPlaceFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
     LockHold hold(filterLock_);
     graph_ = graph;
+    eventGraph_ = graph;
     name_[0] = 0;
     if (graph != nullptr && name != nullptr) {
         wcsncpy(name_, name, MAX_FILTER_NAME - 1);

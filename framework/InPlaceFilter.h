@@ -102,6 +102,15 @@ class InPlaceFilter : public IBaseFilter, public IAMovieSetup {
     virtual HRESULT Transform(IMediaSample* sample) = 0;
     // Streaming thread, receive lock. Passes end-of-stream on.
     virtual HRESULT EndOfStream();
+    // Streaming thread, receive lock: a sample carries a new type that CheckInputType accepted.
+    // The filter processes that sample and the following ones in it; a failure refuses it.
+    virtual HRESULT AdoptInputType(const AM_MEDIA_TYPE*) { return S_OK; }
+    // Posts an event to the graph's event sink, when in a graph that has one.
+    void NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2);
+    // Under the filter lock: the filter is about to leave Stopped (also when the change then
+    // fails, which is followed by EnteredStopped), and has just come back to it.
+    virtual void LeavingStopped() {}
+    virtual void EnteredStopped() {}
     // Read by IAMovieSetup and the registration helpers; none by default.
     virtual const FilterSetup* GetSetupData() { return nullptr; }
 
@@ -121,8 +130,15 @@ class InPlaceFilter : public IBaseFilter, public IAMovieSetup {
 
     // Leaves Stopped; filter lock held.
     HRESULT Activate();
+    HRESULT ActivatePins();
     HRESULT ReconnectPin(IPin* pin, const AM_MEDIA_TYPE* type);
 
+    // Declared first so it is destroyed last: the module counts the object until its pins and
+    // locks are gone too, so the module is never unloaded under a running destructor.
+    struct ModuleToken {
+        ModuleToken();
+        ~ModuleToken();
+    } moduleToken_;
     Inner inner_;
     LONG refs_ = 1;
     IUnknown* outer_;
@@ -135,7 +151,8 @@ class InPlaceFilter : public IBaseFilter, public IAMovieSetup {
     bool started_ = false;
     REFERENCE_TIME start_ = 0;
     IReferenceClock* clock_ = nullptr;
-    IFilterGraph* graph_ = nullptr;  // not referenced: the graph owns us
+    IFilterGraph* graph_ = nullptr;                   // not referenced: the graph owns us
+    std::atomic<IFilterGraph*> eventGraph_{nullptr};  // the same, for the streaming thread
     WCHAR name_[MAX_FILTER_NAME] = {};
     InputPin input_;
     OutputPin output_;

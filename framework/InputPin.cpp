@@ -125,16 +125,25 @@ STDMETHODIMP InputPin::Receive(IMediaSample* sample) {
     if (sample == nullptr) return E_POINTER;
     HRESULT hr = CheckStreaming();
     if (hr != S_OK) return hr;
-    AM_MEDIA_TYPE* changed = nullptr;
-    if (sample->GetMediaType(&changed) == S_OK && changed != nullptr) {
-        // A type change mid-stream must pass the same check as a connection would.
-        hr = filter_->CheckInputType(changed);
-        MediaTypeDelete(changed);
-        if (hr != S_OK) return VFW_E_INVALIDMEDIATYPE;
-    }
+    // In place, a sample has nowhere to go without an output: refused before it is touched.
+    if (!filter_->OutputConnected()) return VFW_E_NOT_CONNECTED;
     LockHold hold(filter_->ReceiveLock());
     hr = CheckStreaming();
     if (hr != S_OK) return hr;
+    if (!filter_->OutputConnected()) return VFW_E_NOT_CONNECTED;
+    AM_MEDIA_TYPE* changed = nullptr;
+    if (sample->GetMediaType(&changed) == S_OK && changed != nullptr) {
+        // A type change mid-stream must pass the same check as a connection would. A refused
+        // one ends the stream, as nothing after it can be read correctly.
+        hr = filter_->CheckInputType(changed) == S_OK ? filter_->AdoptInputType(changed)
+                                                      : VFW_E_INVALIDMEDIATYPE;
+        MediaTypeDelete(changed);
+        if (FAILED(hr)) {
+            filter_->OutputPinRef().DeliverEndOfStream();
+            filter_->NotifyEvent(EC_ERRORABORT, hr, 0);
+            return hr;
+        }
+    }
     return filter_->Receive(sample);
 }
 

@@ -12,6 +12,7 @@
 #include <objbase.h>
 
 #include <mmreg.h>
+#include <vfwmsgs.h>
 // MinGW's medparam.h lists IMediaParams' methods in an order that differs from the platform's
 // published one; hosts call by slot, so MediaParamInterfaces.h declares it instead.
 #define __IMediaParams_INTERFACE_DEFINED__

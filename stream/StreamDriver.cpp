@@ -4,14 +4,25 @@
 
 #include <cstdint>
 
-namespace {
-// A clock that cannot reach the next change point (a rate beyond 10 MHz) must not spin.
-constexpr int kMaxEmptyAdvances = 64;
-}  // namespace
-
 void StreamDriver::StoreFormat(const WAVEFORMATEX& format) {
+    LockHold hold(formatLock_);
     format_ = format;
     hasFormat_ = true;
+}
+
+bool StreamDriver::CopyFormat(WAVEFORMATEX* format) {
+    LockHold hold(formatLock_);
+    if (!hasFormat_) return false;
+    *format = format_;
+    return true;
+}
+
+HRESULT StreamDriver::AdoptFormat(const WAVEFORMATEX& format) {
+    StoreFormat(format);
+    const HRESULT hr = dsp_.Store().StartTimeBase(format_.nSamplesPerSec);
+    if (FAILED(hr)) return hr;
+    carriedMask_ = 0;
+    return dsp_.BeginStream(&format_);
 }
 
 HRESULT StreamDriver::StartStreaming() {
@@ -30,12 +41,17 @@ HRESULT StreamDriver::StopStreaming() {
 }
 
 DWORD StreamDriver::Advance(DWORD left, DWORD* mask) {
-    DWORD n = 0;
-    for (int tries = 0; left > 0 && tries < kMaxEmptyAdvances; ++tries) {
-        n = dsp_.Store().AdvanceToNextChange(left, mask);
+    MediaParamStore& store = dsp_.Store();
+    // Each empty answer moves the clock to a change point strictly ahead, so this ends after at
+    // most one call per change point within half a frame. Only a clock that cannot move at all
+    // (the whole rest spans under half a 100-ns unit) answers 0 without moving: then the rest
+    // is one stretch.
+    for (;;) {
+        const REFERENCE_TIME before = store.Position();
+        const DWORD n = store.AdvanceToNextChange(left, mask);
         if (n > 0) return n > left ? left : n;
+        if (store.Position() == before) return left;
     }
-    return left;
 }
 
 HRESULT StreamDriver::RunKernel(int mode, BYTE* at, DWORD* n) {
@@ -62,13 +78,13 @@ HRESULT StreamDriver::RunBuffer(void* data, DWORD frames, int mode, DWORD* frame
     const size_t frameBytes = format_.nBlockAlign;
     DWORD done = 0;
     HRESULT result = S_OK;
+    // Drain mode produces nothing, and says so even for a buffer too small for one frame, so
+    // the end-of-stream loop always ends.
+    if (mode == kBlockDrain) result = S_FALSE;
     while (done < frames) {
         DWORD mask = 0;
         DWORD n = Advance(frames - done, &mask);
-        if (mode == kBlockDrain) {
-            result = S_FALSE;
-            break;
-        }
+        if (mode == kBlockDrain) break;
         mask |= carriedMask_;
         if (!dsp_.CheckBypass()) {
             // The changes still have to reach the coefficients once processing resumes.

@@ -7,15 +7,22 @@
 #pragma once
 
 #include "dsp/FilterDsp.h"
+#include "platform/CriticalLock.h"
 
 class StreamDriver {
   public:
     explicit StreamDriver(FilterDsp& dsp) : dsp_(dsp) {}
 
-    // The negotiated format; the DSP is pointed at it once one is stored.
+    // The negotiated format; the DSP is pointed at it once one is stored. Writers and the copy
+    // for other threads share a lock, so a reader never sees half a record.
     void StoreFormat(const WAVEFORMATEX& format);
+    bool CopyFormat(WAVEFORMATEX* format);
     bool HasFormat() const { return hasFormat_; }
+    // The streaming side's own view, read on the thread that also writes it.
     const WAVEFORMATEX& Format() const { return format_; }
+    // An in-band change while streaming: from the next buffer on, the new record, the time base
+    // at its rate and coefficients designed for it, with the filter state restarted.
+    HRESULT AdoptFormat(const WAVEFORMATEX& format);
 
     HRESULT StartStreaming();
     HRESULT StopStreaming();
@@ -35,14 +42,16 @@ class StreamDriver {
     BOOL drainingAtEnd = FALSE;
 
   private:
-    // Advances the envelopes over up to `left` frames. Calls again when the next change point is
-    // under half a frame away, so no frame is ever dropped; the bits of every call count.
+    // Advances the envelopes over up to `left` frames. Calls again while the next change point is
+    // under half a frame away, so no frame is dropped and the clock moves over every frame run;
+    // the bits of every call count.
     DWORD Advance(DWORD left, DWORD* mask);
     HRESULT RunKernel(int mode, BYTE* at, DWORD* n);
 
     FilterDsp& dsp_;
+    CriticalLock formatLock_;
     WAVEFORMATEX format_{};
-    bool hasFormat_ = false;
+    std::atomic<bool> hasFormat_{false};
     // Change bits reported for stretches that were bypassed, kept until the next processed one.
     DWORD carriedMask_ = 0;
 };

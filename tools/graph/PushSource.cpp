@@ -29,11 +29,18 @@ bool IsUsableAudioType(const AM_MEDIA_TYPE& type) {
             format->cbSize >= sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX));
 }
 
-// Every slice inside the bytes, in whole frames, and small enough for a media sample.
+// Every slice inside the bytes, in whole frames of the type in force, and small enough for a
+// media sample.
 bool IsUsableSchedule(const std::vector<ScheduledSample>& schedule, size_t bytes, WORD align) {
     for (const ScheduledSample& s : schedule) {
-        if (s.offset > bytes || s.length > bytes - s.offset || s.length > size_t(LONG_MAX) ||
-            s.length % align != 0)
+        if (!s.newFormat.empty()) {
+            if (s.newFormat.size() < sizeof(WAVEFORMATEX)) return false;
+            WAVEFORMATEX wave;
+            std::memcpy(&wave, s.newFormat.data(), sizeof wave);
+            align = wave.nBlockAlign;
+        }
+        if (align == 0 || s.offset > bytes || s.length > bytes - s.offset ||
+            s.length > size_t(LONG_MAX) || s.length % align != 0)
             return false;
     }
     return true;
@@ -72,6 +79,24 @@ std::vector<ScheduledSample> SamplesOf(const std::vector<ScheduledBuffer>& sched
     }
     return samples;
 }
+
+namespace {
+HRESULT SetSampleFormat(IMediaSample* sample, std::vector<uint8_t> format) {
+    if (format.size() < sizeof(WAVEFORMATEX)) return E_INVALIDARG;
+    WAVEFORMATEX wave;
+    std::memcpy(&wave, format.data(), sizeof wave);
+    AM_MEDIA_TYPE type = {};
+    type.majortype = MEDIATYPE_Audio;
+    type.subtype =
+        wave.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? MEDIASUBTYPE_IEEE_FLOAT : MEDIASUBTYPE_PCM;
+    type.formattype = FORMAT_WaveFormatEx;
+    type.bFixedSizeSamples = TRUE;
+    type.lSampleSize = wave.nBlockAlign;
+    type.cbFormat = ULONG(format.size());
+    type.pbFormat = format.data();
+    return sample->SetMediaType(&type);  // copied by the sample
+}
+}  // namespace
 
 HRESULT PushSource::Create(const AM_MEDIA_TYPE& type, std::vector<uint8_t> bytes,
                            std::vector<ScheduledSample> schedule, PushSource** out) {
@@ -289,12 +314,13 @@ HRESULT PushSource::DeliverSample(const ScheduledSample& entry, bool discontinui
         REFERENCE_TIME start = entry.start;
         REFERENCE_TIME stop = entry.stop;
         sample->SetActualDataLength(LONG(entry.length));
-        sample->SetTime(&start, &stop);
+        sample->SetTime(entry.untimed ? nullptr : &start, entry.untimed ? nullptr : &stop);
         sample->SetMediaTime(nullptr, nullptr);
+        if (!entry.newFormat.empty()) hr = SetSampleFormat(sample, entry.newFormat);
         sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
         sample->SetSyncPoint(TRUE);
         sample->SetPreroll(FALSE);
-        hr = pin_.Transport()->Receive(sample);
+        if (SUCCEEDED(hr)) hr = pin_.Transport()->Receive(sample);
     }
     sample->Release();
     return hr;

@@ -27,6 +27,10 @@ struct ScheduledSample {
     REFERENCE_TIME start = 0;
     REFERENCE_TIME stop = 0;
     bool discontinuity = false;
+    bool untimed = false;  // delivered with no times, as some sources do
+    // A wave-format block: the sample carries this new type, as an in-band format change does.
+    // Its slice holds whole frames of that format rather than the connection's.
+    std::vector<uint8_t> newFormat;
 };
 
 // The samples of a frame schedule over interleaved frames of blockAlign bytes.
