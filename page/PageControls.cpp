@@ -2,6 +2,8 @@
 // settings and is refreshed from them.
 #include <windowsx.h>
 
+#include <iterator>
+
 #include "page/AboutBox.h"
 #include "page/HelpFiles.h"
 #include "page/NumberText.h"
@@ -62,12 +64,6 @@ LONG GetScaled(IFilterSettings* s, Param p) {
 }
 void PutScaled(IFilterSettings* s, Param p, LONG v) {
     (s->*kMethods[p].put)(v);
-}
-void BeginCapture(IFilterSettings* s, Param p) {
-    (s->*kMethods[p].beginCapture)();
-}
-void EndCapture(IFilterSettings* s, Param p) {
-    (s->*kMethods[p].endCapture)();
 }
 bool IsAutomated(IFilterSettings* s, Param p) {
     return (s->*kMethods[p].isAutomated)() == S_OK;
@@ -149,6 +145,25 @@ LRESULT CALLBACK RadioProc(HWND button, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
+// Every call may open the bracket; only the one that did is remembered, so the page closes
+// what it opened and nothing a second page on the same filter holds.
+void ResonantFilterPage::OpenCapture(int param) {
+    if ((settings_->*kMethods[param].beginCapture)() == S_OK) openCaptures_ |= 1u << param;
+}
+
+void ResonantFilterPage::CloseCapture(int param) {
+    (settings_->*kMethods[param].endCapture)();
+    openCaptures_ &= ~(1u << param);
+}
+
+// A drag or press cut short by the page going away never sends its closing notice, and the
+// host would otherwise wait for the end of a capture for ever.
+void ResonantFilterPage::CloseOpenCaptures() {
+    for (int param = 0; param < int(std::size(kMethods)); ++param)
+        if (settings_ != nullptr && (openCaptures_ & (1u << param))) CloseCapture(param);
+    openCaptures_ = 0;
+}
+
 void ResonantFilterPage::InitControls() {
     for (const ValueGroup& g : kGroups) {
         HWND slider = GetDlgItem(window_, g.slider);
@@ -212,9 +227,9 @@ void ResonantFilterPage::OnSlider(HWND slider, int code) {
         const bool ctrl = GetKeyState(VK_CONTROL) < 0;
         const LONG next = SliderStep(code, position, min, max, 1, 10, false, ctrl);
         SendMessageW(slider, kSliderSetPos, TRUE, next);
-        BeginCapture(settings_, g->param);
+        OpenCapture(g->param);
         PutScaled(settings_, g->param, next);
-        if (code == kScrollEnd) EndCapture(settings_, g->param);
+        if (code == kScrollEnd) CloseCapture(g->param);
     }
     UpdateControls(id, FALSE);
 }
@@ -230,10 +245,10 @@ void ResonantFilterPage::OnCommand(int id, int code, HWND control) {
     }
     if (const RadioChoice* r = RadioOf(id)) {
         if (code != 0 && code != RADIO_PRESS_CODE) return;
-        BeginCapture(settings_, r->param);
+        OpenCapture(r->param);
         PutScaled(settings_, r->param, r->value);
         if (code != RADIO_PRESS_CODE) {
-            EndCapture(settings_, r->param);
+            CloseCapture(r->param);
             RemovePropW(GetDlgItem(window_, id), kPressedProp);
         }
         UpdateControls(id, FALSE);
@@ -314,10 +329,11 @@ INT_PTR ResonantFilterPage::OnReceiveMessage(HWND window, UINT message, WPARAM w
             UpdateControls(0, FALSE);
             return TRUE;
         case WM_DESTROY:
+            CloseOpenCaptures();
             if (settings_ != nullptr) settings_->RegisterNotifyWindow(window_, 0);
             SubclassRadios(false);
             KillTimer(window_, kPollTimer);
-            CloseContextHelp(window_, CurrentHelpPaths().contextHelp);
+            CloseContextHelp(window_, helpPaths_.contextHelp);
             window_ = nullptr;
             return 0;
         case WM_TIMER:
@@ -325,20 +341,21 @@ INT_PTR ResonantFilterPage::OnReceiveMessage(HWND window, UINT message, WPARAM w
             return 0;
         case WM_HELP: {
             const auto* help = reinterpret_cast<const HELPINFO*>(lParam);
-            if (help != nullptr)
-                ShowContextPopup(window, CurrentHelpPaths().contextHelp, help->iCtrlId);
+            if (help != nullptr) ShowContextPopup(window, helpPaths_.contextHelp, help->iCtrlId);
             return TRUE;
         }
         case WM_CONTEXTMENU:
             ShowPageMenu(window, object_, PageResources(), GET_X_LPARAM(lParam),
                          GET_Y_LPARAM(lParam));
             return 0;
+        // Controls still send notices while they are destroyed after the page window: they
+        // would open captures that nothing closes, so only a live, connected page acts on them.
         case WM_COMMAND:
-            if (settings_ != nullptr)
+            if (settings_ != nullptr && window_ != nullptr)
                 OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return TRUE;
         case WM_HSCROLL:
-            if (settings_ != nullptr && lParam != 0)
+            if (settings_ != nullptr && window_ != nullptr && lParam != 0)
                 OnSlider(reinterpret_cast<HWND>(lParam), LOWORD(wParam));
             return TRUE;
         case kBannerBitmapClicked:

@@ -8,9 +8,6 @@
 
 namespace {
 
-// Kept for the life of the module, as GetPageInfo found them.
-HelpPaths helpPaths;
-
 INT_PTR CALLBACK IgnoreAll(HWND, UINT, WPARAM, LPARAM) {
     return FALSE;
 }
@@ -29,10 +26,6 @@ bool MeasureDialog(HINSTANCE resources, int id, SIZE* size) {
 }
 
 }  // namespace
-
-const HelpPaths& CurrentHelpPaths() {
-    return helpPaths;
-}
 
 HINSTANCE PageResources() {
     HMODULE module = nullptr;
@@ -159,8 +152,8 @@ STDMETHODIMP ResonantFilterPage::GetPageInfo(PROPPAGEINFO* info) {
     if (length > 0) CopyMemory(titleBlock, title, size_t(length) * sizeof(WCHAR));
     titleBlock[length] = 0;
 
-    helpPaths = ResolveHelpPaths(resources, nullptr);
-    lstrcpynW(helpBlock, helpPaths.htmlHelp.c_str(), MAX_PATH);
+    helpPaths_ = ResolveHelpPaths(resources, nullptr);
+    lstrcpynW(helpBlock, helpPaths_.htmlHelp.c_str(), MAX_PATH);
 
     info->cb = sizeof *info;
     info->pszTitle = titleBlock;
@@ -215,7 +208,7 @@ STDMETHODIMP ResonantFilterPage::Apply() {
 }
 
 STDMETHODIMP ResonantFilterPage::Help(LPCOLESTR) {
-    return ShowHtmlHelp(helpPaths.htmlHelp, GetDesktopWindow()) ? S_OK : E_UNEXPECTED;
+    return ShowHtmlHelp(helpPaths_.htmlHelp, GetDesktopWindow()) ? S_OK : E_UNEXPECTED;
 }
 
 STDMETHODIMP ResonantFilterPage::TranslateAccelerator(MSG*) {
@@ -227,11 +220,11 @@ STDMETHODIMP ResonantFilterPage::TranslateAccelerator(MSG*) {
 HRESULT ResonantFilterPage::OnConnect(IUnknown* object) {
     if (object == nullptr) return E_POINTER;
     if (settings_ != nullptr) OnDisconnect();
-    object_ = object;
     if (FAILED(object->QueryInterface(IID_IFilterSettings, reinterpret_cast<void**>(&settings_)))) {
         settings_ = nullptr;
         return E_NOINTERFACE;
     }
+    object_ = object;
     if (window_ != nullptr) {
         settings_->RegisterNotifyWindow(window_, ID_PAGE_NOTIFY);
         UpdateControls(0, FALSE);
@@ -241,9 +234,12 @@ HRESULT ResonantFilterPage::OnConnect(IUnknown* object) {
 
 HRESULT ResonantFilterPage::OnDisconnect() {
     if (settings_ == nullptr) return E_UNEXPECTED;
+    CloseOpenCaptures();
     if (window_ != nullptr) settings_->RegisterNotifyWindow(window_, 0);
     settings_->Release();
     settings_ = nullptr;
+    // The host may release the object as soon as this returns: the menu must not reach it.
+    object_ = nullptr;
     return S_OK;
 }
 

@@ -70,6 +70,10 @@ class ResonantFilterPage : public IPropertyPage {
     void UpdateBanner();
     void SubclassRadios(bool install);
     void ShowAbout();
+    // Capture brackets on the filter, by parameter index; the page closes those it left open.
+    void OpenCapture(int param);
+    void CloseCapture(int param);
+    void CloseOpenCaptures();
 
     Inner inner_;
     IUnknown* outer_;
@@ -82,11 +86,11 @@ class ResonantFilterPage : public IPropertyPage {
     int dialogId_ = 102;
     BOOL objectSet_ = FALSE;
     IFilterSettings* settings_ = nullptr;
-    IUnknown* object_ = nullptr;  // no reference of its own
+    IUnknown* object_ = nullptr;  // no reference of its own, so null whenever not connected
+    unsigned openCaptures_ = 0;   // bit per parameter whose capture this page opened
+    // The help files GetPageInfo found. Per page: pages on other threads find their own.
+    HelpPaths helpPaths_;
 };
 
 // The module whose resources the page uses: the one its code lives in.
 HINSTANCE PageResources();
-
-// The help files GetPageInfo found; kept for the life of the module.
-const HelpPaths& CurrentHelpPaths();

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "page/HelpFiles.h"
+#include "page/PropertyPage.h"
 
 namespace {
 
@@ -240,6 +242,35 @@ TEST_F(HelpCalls, APathTheCodePageCannotSpellStillNamesTheFile) {
     ASSERT_EQ(htmlHelpCalls.size(), 1u);
     const DWORD attributes = GetFileAttributesA(htmlHelpCalls[0].file.c_str());
     EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << htmlHelpCalls[0].file;
+}
+
+// Two pages, each given its page information on a thread of its own while "HelpFolder" names
+// another folder: each page's help keeps to the files it found.
+TEST_F(HelpCalls, EachPageKeepsTheHelpFilesItFound) {
+    const std::wstring folders[2] = {scratch_.Folder(L"first"), scratch_.Folder(L"second")};
+    IPropertyPage* pages[2] = {};
+    for (int k = 0; k < 2; ++k) {
+        HelpFolderValue value(folders[k].c_str());
+        HRESULT created = E_FAIL;
+        IUnknown* inner = ResonantFilterPage::Create(nullptr, &created);
+        ASSERT_EQ(created, S_OK);
+        inner->QueryInterface(IID_IPropertyPage, reinterpret_cast<void**>(&pages[k]));
+        inner->Release();
+        std::thread([page = pages[k]] {
+            PROPPAGEINFO info{};
+            ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+            CoTaskMemFree(info.pszTitle);
+            CoTaskMemFree(info.pszHelpFile);
+        }).join();
+    }
+    htmlHelpAnswer = page_;
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(pages[k]->Help(nullptr), S_OK);
+        ASSERT_EQ(htmlHelpCalls.size(), size_t(k + 1));
+        EXPECT_EQ(htmlHelpCalls[k].file.rfind(AnsiHelpPath(folders[k] + L"\\"), 0), 0u)
+            << "page " << k << " opened " << htmlHelpCalls[k].file;
+        EXPECT_EQ(pages[k]->Release(), 0u);
+    }
 }
 
 TEST(HtmlHelpLookup, FindsTheEngineAndReleasesALibraryWithoutIt) {
