@@ -12,61 +12,130 @@ REFERENCE_TIME TimeDifference(REFERENCE_TIME b, REFERENCE_TIME a) {
     return d;
 }
 
-void RemoveOverlapping(SegmentArray* array, REFERENCE_TIME start, REFERENCE_TIME end) {
-    LONG i = 0;
-    while (i < array->count) {
-        const MP_ENVELOPE_SEGMENT& s = array->entries[i].segment;
-        if (s.rtEnd <= start) {
-            ++i;
-        } else if (s.rtStart >= end) {
-            break;
-        } else {
-            RemoveSegment(array, i);
-        }
-    }
+namespace {
+
+// Never in force: such a segment covers no time at all.
+bool Empty(const MP_ENVELOPE_SEGMENT& s) {
+    return s.rtEnd <= s.rtStart;
 }
 
-HRESULT InsertSegments(SegmentArray* array, const MP_ENVELOPE_SEGMENT* segments, DWORD count) {
-    // First pass: only segments stored before this call are replaced, so new segments that
-    // overlap each other are all kept.
-    for (DWORD k = 0; k < count; ++k) {
-        RemoveOverlapping(array, segments[k].rtStart, segments[k].rtEnd);
+// Where t falls among a slot's segments.
+struct Place {
+    LONG inForce;  // the segment in force, or -1
+    // Not in force: the segment whose end continuous playback would have left in the slot, the
+    // non-empty one with the greatest rtEnd <= t; of several ending together the earliest, which
+    // was the one in force just before. -1 before every segment.
+    LONG ended;
+    LONG next;  // the first segment starting after t, or -1
+};
+
+constexpr LONG kFollowSteps = 4;
+
+// Ordered entries: the first ending after t, in [from, count).
+LONG BisectEnds(SegmentArray& a, LONG from, REFERENCE_TIME t) {
+    LONG hi = a.count;
+    while (from < hi) {
+        ++a.work;
+        const LONG mid = from + (hi - from) / 2;
+        if (a.entries[mid].segment.rtEnd > t) {
+            hi = mid;
+        } else {
+            from = mid + 1;
+        }
     }
-    LONG i = 0;
-    for (DWORD k = 0; k < count; ++k) {
-        while (i < array->count && array->entries[i].segment.rtStart < segments[k].rtStart)
-            ++i;
-        EnvelopeEntry entry{};
-        entry.segment = segments[k];
-        if (FAILED(InsertSegment(array, i, entry))) return E_OUTOFMEMORY;
-        ++i;
-    }
-    return S_OK;
+    return from;
 }
+
+// Ordered entries: the first ending after t. A clock that follows moves the cursor a few steps;
+// anything else, a jump back or far ahead, bisects.
+inline LONG FirstEndingAfter(ParamSlot& slot, REFERENCE_TIME t) {
+    SegmentArray& a = slot.segments;
+    LONG c = slot.cursor;
+    if (c < 0 || c > a.count || (c > 0 && a.entries[c - 1].segment.rtEnd > t)) {
+        return BisectEnds(a, 0, t);
+    }
+    for (LONG step = 0; c < a.count && a.entries[c].segment.rtEnd <= t; ++step, ++c) {
+        if (step == kFollowSteps) return BisectEnds(a, c, t);
+        ++a.work;
+    }
+    return c;
+}
+
+// With rtStart and rtEnd both ascending, the first entry ending after t is the first covering
+// it, if any covers it; all before it have ended.
+inline Place PlaceInOrdered(ParamSlot* slot, REFERENCE_TIME t) {
+    SegmentArray& a = slot->segments;
+    const EnvelopeEntry* e = a.entries;
+    const LONG c = FirstEndingAfter(*slot, t);
+    slot->cursor = c;
+    Place place{-1, -1, -1};
+    LONG next = c;
+    if (c < a.count && e[c].segment.rtStart <= t) {
+        place.inForce = c;
+        ++next;
+        while (next < a.count && e[next].segment.rtStart <= t) {
+            ++next;
+            ++a.work;
+        }
+    } else {
+        LONG j = c - 1;
+        while (j >= 0 && Empty(e[j].segment)) {
+            --j;
+            ++a.work;
+        }
+        while (j > 0 && e[j - 1].segment.rtEnd == e[j].segment.rtEnd && !Empty(e[j - 1].segment)) {
+            --j;
+            ++a.work;
+        }
+        place.ended = j;
+        // Only empty segments before c can start after t.
+        while (next > 0 && e[next - 1].segment.rtStart > t) {
+            --next;
+            ++a.work;
+        }
+    }
+    place.next = next < a.count ? next : -1;
+    return place;
+}
+
+// Entries out of time order, as a careless host can leave them: the same answers by a full scan.
+Place PlaceByScan(ParamSlot* slot, REFERENCE_TIME t) {
+    SegmentArray& a = slot->segments;
+    a.work += uint64_t(a.count);
+    Place place{-1, -1, -1};
+    for (LONG i = 0; i < a.count; ++i) {
+        const MP_ENVELOPE_SEGMENT& s = a.entries[i].segment;
+        if (place.inForce < 0 && s.rtStart <= t && t < s.rtEnd) place.inForce = i;
+        if (!Empty(s) && s.rtEnd <= t &&
+            (place.ended < 0 || s.rtEnd > a.entries[place.ended].segment.rtEnd)) {
+            place.ended = i;
+        }
+        if (s.rtStart > t &&
+            (place.next < 0 || s.rtStart < a.entries[place.next].segment.rtStart)) {
+            place.next = i;
+        }
+    }
+    if (place.inForce >= 0) {
+        slot->cursor = place.inForce;
+        place.ended = -1;
+    }
+    return place;
+}
+
+// Inline: every advance asks this of every parameter.
+inline Place Locate(ParamSlot* slot, REFERENCE_TIME t) {
+    return slot->segments.ordered ? PlaceInOrdered(slot, t) : PlaceByScan(slot, t);
+}
+
+void ReleaseHold(SegmentArray* a) {
+    if (a->held >= 0) a->entries[a->held].endHeld = FALSE;
+    a->held = -1;
+}
+
+}  // namespace
 
 LONG FindSegment(ParamSlot* slot, REFERENCE_TIME t) {
-    const SegmentArray& a = slot->segments;
-    if (slot->cursor >= a.count || slot->cursor < 0) slot->cursor = 0;
-    LONG i = slot->cursor;
-    bool forward = true;
-    while (i >= 0 && i < a.count) {
-        const MP_ENVELOPE_SEGMENT& s = a.entries[i].segment;
-        if (s.rtStart <= t && t < s.rtEnd) {
-            slot->cursor = i;
-            return i;
-        }
-        if (t < s.rtStart) {
-            forward = false;
-            --i;
-        } else if (t == s.rtEnd) {
-            i += forward ? 1 : -1;
-        } else if (forward) {
-            ++i;
-        } else {
-            break;
-        }
-    }
-    return -1;
+    return Locate(slot, t).inForce;
 }
 
 namespace {
@@ -99,12 +168,12 @@ bool EvaluateCurve(ParamSlot* slot, EnvelopeEntry* entry, REFERENCE_TIME t) {
             slope = invD * k;
             break;
         case MP_CURVE_SQUARE:
-            value = s.valStart + k * x * x;
+            value = s.valStart + k * (x * x);
             slope = (2.0 * x + invD) * (invD * k);
             curvature = 2.0 * k / (D * D);
             break;
         case MP_CURVE_INVSQUARE:
-            value = s.valEnd - k * (x - 1.0) * (x - 1.0);
+            value = s.valEnd - k * ((x - 1.0) * (x - 1.0));
             slope = (2.0 * (x - 1.0) + invD) * (invD * -k);
             curvature = -2.0 * k / (D * D);
             break;
@@ -116,19 +185,7 @@ bool EvaluateCurve(ParamSlot* slot, EnvelopeEntry* entry, REFERENCE_TIME t) {
     slot->curvature = curvature;
     const bool changed = t == s.rtStart || !entry->applied || curvature != 0.0 || slope != 0.0;
     entry->applied = TRUE;
-    entry->endHeld = FALSE;
     return changed;
-}
-
-// The first stored segment starting after t, looked for near the cursor.
-LONG NextSegment(const ParamSlot& slot, REFERENCE_TIME t) {
-    const SegmentArray& a = slot.segments;
-    LONG j = slot.cursor;
-    while (j > 0 && a.entries[j - 1].segment.rtStart > t)
-        --j;
-    while (j < a.count && a.entries[j].segment.rtStart <= t)
-        ++j;
-    return j < a.count ? j : -1;
 }
 
 }  // namespace
@@ -141,26 +198,31 @@ Evaluation EvaluateParam(ParamSlot* slot, REFERENCE_TIME t) {
     slot->envelopeActive = FALSE;
     if (slot->segments.count == 0) return result;
 
-    const LONG found = FindSegment(slot, t);
-    if (found >= 0) {
-        EnvelopeEntry* e = &slot->segments.entries[found];
+    SegmentArray& a = slot->segments;
+    const Place place = Locate(slot, t);
+    if (place.inForce >= 0) {
+        ReleaseHold(&a);
+        EnvelopeEntry* e = &a.entries[place.inForce];
         result.changed = EvaluateCurve(slot, e, t);
         result.inForce = true;
         result.toEnd = TimeDifference(e->segment.rtEnd, t);
         slot->envelopeActive = TRUE;
-    } else {
-        // Leaving a segment holds its end value, once; a value set in the gap then stays.
-        EnvelopeEntry* e = &slot->segments.entries[slot->cursor];
-        if (e->segment.rtEnd <= t && !e->endHeld) {
-            slot->value = e->segment.valEnd;
-            e->endHeld = TRUE;
+    } else if (place.ended >= 0) {
+        // Playback to here, however it came, leaves the end value of the segment that ended last.
+        // It is held once, so a value set in the gap afterwards stays.
+        if (a.held != place.ended) {
+            ReleaseHold(&a);
+            a.entries[place.ended].endHeld = TRUE;
+            a.held = place.ended;
+            slot->value = a.entries[place.ended].segment.valEnd;
             result.changed = true;
         }
+    } else {
+        ReleaseHold(&a);  // before every segment the value is left alone
     }
-    const LONG next = NextSegment(*slot, t);
-    if (next >= 0) {
+    if (place.next >= 0) {
         result.hasNext = true;
-        result.toNext = TimeDifference(slot->segments.entries[next].segment.rtStart, t);
+        result.toNext = TimeDifference(a.entries[place.next].segment.rtStart, t);
     }
     if (slot->captureEnded) {
         result.changed = true;

@@ -1,20 +1,15 @@
-// A parameter's envelope: storing segments in time order, finding the one in force at a stream
-// time, and evaluating its curve into the slot's value, slope and curvature.
+// A parameter's envelope: finding the segment in force at a stream time, and evaluating its curve
+// into the slot's value, slope and curvature. The segments are stored by SegmentArray.
 //
 // All of these run under the store lock.
 #pragma once
 
 #include "ParamSlot.h"
+#include "SegmentArray.h"
 
-// Removes every stored segment overlapping [start, end), whole; relies on the time order.
-void RemoveOverlapping(SegmentArray* array, REFERENCE_TIME start, REFERENCE_TIME end);
-
-// Replaces what the new segments overlap, then inserts them in time order. On E_OUTOFMEMORY the
-// segments inserted so far stay, and so do the removals.
-HRESULT InsertSegments(SegmentArray* array, const MP_ENVELOPE_SEGMENT* segments, DWORD count);
-
-// Index of the segment in force at t (rtStart <= t < rtEnd), or -1. Starts at the slot's cursor
-// and moves one entry at a time, turning back at most once, so following the clock is cheap.
+// Index of the segment in force at t, or -1: the first entry with rtStart <= t < rtEnd, whatever
+// the path the clock took. On ordered entries a clock that follows costs a step or two from the
+// slot's cursor and a jump a bisection; other entries are scanned.
 LONG FindSegment(ParamSlot* slot, REFERENCE_TIME t);
 
 struct Evaluation {

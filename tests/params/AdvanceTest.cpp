@@ -81,6 +81,24 @@ TEST_F(AdvanceTest, AFlatSegmentsEndIsABoundaryEvenWhenItReportsNoChange) {
     EXPECT_EQ(Value(kParamWetDry), 80.0f);
 }
 
+TEST_F(AdvanceTest, ASeekAcrossSeveralSegmentsIntoAGapHoldsTheEndOfTheLastOne) {
+    MP_ENVELOPE_SEGMENT lane[] = {Seg(0, 1000000, 100, 200), Seg(1000000, 2000000, 200, 300),
+                                  Seg(2000000, 3000000, 300, 400),
+                                  Seg(3000000, 4000000, 400, 5000)};
+    ASSERT_EQ(store.AddEnvelope(kParamFrequency, 4, lane), S_OK);
+    At(500000);
+    Advance(441);
+    At(9000000);
+    Advance(441);
+    EXPECT_EQ(mask, 1u);
+    EXPECT_EQ(Value(kParamFrequency), 5000.0f);
+    At(1500000);  // back into the lane, then past its end again
+    Advance(441);
+    At(6000000);
+    Advance(441);
+    EXPECT_EQ(Value(kParamFrequency), 5000.0f);
+}
+
 TEST_F(AdvanceTest, ABoundaryUnderHalfAFrameAwayGivesAnEmptyStretch) {
     Add(kParamFrequency, Seg(0, 1000050, 100, 200));
     At(1000000);

@@ -43,6 +43,16 @@ TEST_F(CurveTest, WorkedValuesOfTheRampCurves) {
     EXPECT_DOUBLE_EQ(slot.slope, 25.0);
 }
 
+TEST_F(CurveTest, QuadraticCurvesSquareTheFractionBeforeScalingIt) {
+    // Scaling first, (k * x) * x, would give 969.318298 and 476.127563.
+    Add({Seg(0, 128, 1179.75f, 598.25f, MP_CURVE_SQUARE)});
+    EvaluateParam(&slot, 77);
+    EXPECT_EQ(slot.value, 969.318237f);
+    Add({Seg(0, 384, 913.25f, -133.0f, MP_CURVE_INVSQUARE)});
+    EvaluateParam(&slot, 91);
+    EXPECT_EQ(slot.value, 476.127594f);
+}
+
 TEST_F(CurveTest, FlatCurvesHoldTheStartValueAndChangeOnlyAtFirstOrAtTheirStart) {
     for (DWORD curve : {DWORD(MP_CURVE_JUMP), DWORD(MP_CURVE_SINE), DWORD(0x40)}) {
         Add({Seg(0, kSecond, 1, 2, curve)});
