@@ -290,10 +290,13 @@ void PushSource::Stream() {
     peer->NewSegment(0, end, 1.0);
     HRESULT hr = S_OK;
     // Each run is a fresh stream, so its first sample is discontinuous whatever the schedule says.
-    for (size_t i = 0; i < schedule_.size() && hr == S_OK; ++i)
+    for (size_t i = 0; i < schedule_.size() && hr == S_OK; ++i) {
+        if (hook_) hook_(i);
         hr = DeliverSample(schedule_[i], i == 0 || schedule_[i].discontinuity);
+    }
     if (hr == S_OK) {
-        peer->EndOfStream();
+        if (hook_) hook_(schedule_.size());
+        if (endOfStream_) peer->EndOfStream();
         return;
     }
     // Downstream wants no more until a stop: send nothing, not even end of stream, which
@@ -324,6 +327,12 @@ HRESULT PushSource::DeliverSample(const ScheduledSample& entry, bool discontinui
     }
     sample->Release();
     return hr;
+}
+
+LONG PushSource::BufferBytes() const {
+    ALLOCATOR_PROPERTIES props = {};
+    IMemAllocator* allocator = pin_.Allocator();
+    return allocator != nullptr && SUCCEEDED(allocator->GetProperties(&props)) ? props.cbBuffer : 0;
 }
 
 // The graph stops filters downstream first, so a stopped one means the graph is stopping.

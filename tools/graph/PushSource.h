@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -71,6 +72,16 @@ class PushSource : public IBaseFilter {
     STDMETHODIMP JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
     STDMETHODIMP QueryVendorInfo(LPWSTR* info) override;
 
+    // For tests that act as the host between samples: called on the streaming thread before
+    // sample i is delivered, and with i equal to the schedule's size after the last one. Set
+    // before the graph runs. Without end of stream the thread ends after that last call.
+    void SetHostHook(std::function<void(size_t)> hook, bool endOfStream) {
+        hook_ = std::move(hook);
+        endOfStream_ = endOfStream;
+    }
+    // The size of the buffers of the connection's allocator, 0 when there is none.
+    LONG BufferBytes() const;
+
     // For the pin.
     CriticalLock& FilterLock() { return lock_; }
     FILTER_STATE State() const { return state_; }
@@ -108,5 +119,7 @@ class PushSource : public IBaseFilter {
     std::vector<uint8_t> bytes_;
     std::vector<ScheduledSample> schedule_;
     size_t largest_ = 0;
+    std::function<void(size_t)> hook_;
+    bool endOfStream_ = true;
     PushSourcePin pin_;
 };
