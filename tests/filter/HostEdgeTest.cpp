@@ -138,6 +138,8 @@ TEST_F(HostEdgeTest, AHugeSampleIsRefusedBeforeItsDataIsRead) {
     FakeSample sample(data, 1 << 30, 1 << 30);
     EXPECT_EQ(memInput->Receive(&sample), E_OUTOFMEMORY);
     ASSERT_EQ(filter->Stop(), S_OK);
+    output->Disconnect();
+    input->Disconnect();
 }
 
 // The same file through a graph, while another thread keeps calling the direct interface of
