@@ -7,13 +7,6 @@
 #include "framework/PinEnum.h"
 #include "framework/Registration.h"
 
-InPlaceFilter::ModuleToken::ModuleToken() {
-    ModuleObjectCreated();
-}
-InPlaceFilter::ModuleToken::~ModuleToken() {
-    ModuleObjectDestroyed();
-}
-
 InPlaceFilter::InPlaceFilter(IUnknown* outer, REFCLSID clsid, HRESULT* result)
     : inner_(this),
       outer_(outer != nullptr ? outer : &inner_),

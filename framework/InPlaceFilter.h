@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "framework/InputPin.h"
+#include "framework/ModuleCount.h"
 #include "framework/OutputPin.h"
 #include "platform/CriticalLock.h"
 
@@ -133,12 +134,8 @@ class InPlaceFilter : public IBaseFilter, public IAMovieSetup {
     HRESULT ActivatePins();
     HRESULT ReconnectPin(IPin* pin, const AM_MEDIA_TYPE* type);
 
-    // Declared first so it is destroyed last: the module counts the object until its pins and
-    // locks are gone too, so the module is never unloaded under a running destructor.
-    struct ModuleToken {
-        ModuleToken();
-        ~ModuleToken();
-    } moduleToken_;
+    // First, so the module counts the object until its pins and locks are gone too.
+    ModuleObjectToken moduleToken_;
     Inner inner_;
     LONG refs_ = 1;
     IUnknown* outer_;

@@ -7,6 +7,16 @@
 void ModuleObjectCreated();
 void ModuleObjectDestroyed();
 
+// Counts its owner from construction until it is wholly gone: as an object's first member it is
+// destroyed last, after every other member, so the module is never unloaded under a destructor.
+class ModuleObjectToken {
+  public:
+    ModuleObjectToken() { ModuleObjectCreated(); }
+    ~ModuleObjectToken() { ModuleObjectDestroyed(); }
+    ModuleObjectToken(const ModuleObjectToken&) = delete;
+    ModuleObjectToken& operator=(const ModuleObjectToken&) = delete;
+};
+
 // Live objects (filters, enumerators, class factories) made by this module.
 LONG ModuleObjectCount();
 

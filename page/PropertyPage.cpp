@@ -48,14 +48,12 @@ IUnknown* ResonantFilterPage::Create(IUnknown* outer, HRESULT* result) {
 ResonantFilterPage::ResonantFilterPage(IUnknown* outer)
     : outer_(outer != nullptr ? outer : &inner_) {
     inner_.page = this;
-    ModuleObjectCreated();
 }
 
 ResonantFilterPage::~ResonantFilterPage() {
     if (window_ != nullptr) DestroyWindow(window_);
     if (settings_ != nullptr) settings_->Release();
     if (site_ != nullptr) site_->Release();
-    ModuleObjectDestroyed();
 }
 
 // --- IUnknown ---

@@ -10,6 +10,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include "framework/ModuleCount.h"
 #include "include/ResonantFilterApi.h"
 #include "page/HelpFiles.h"
 
@@ -75,6 +76,8 @@ class ResonantFilterPage : public IPropertyPage {
     void CloseCapture(int param);
     void CloseOpenCaptures();
 
+    // First, so the module counts the page until every member is gone too.
+    ModuleObjectToken moduleToken_;
     Inner inner_;
     IUnknown* outer_;
 
