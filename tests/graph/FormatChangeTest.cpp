@@ -58,18 +58,6 @@ Part MakePart(const WAVEFORMATEX& f, DWORD frames, DWORD block, REFERENCE_TIME s
     return p;
 }
 
-AM_MEDIA_TYPE TypeOf(WAVEFORMATEX& f) {
-    AM_MEDIA_TYPE t = {};
-    t.majortype = MEDIATYPE_Audio;
-    t.subtype = f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? MEDIASUBTYPE_IEEE_FLOAT : MEDIASUBTYPE_PCM;
-    t.formattype = FORMAT_WaveFormatEx;
-    t.bFixedSizeSamples = TRUE;
-    t.lSampleSize = f.nBlockAlign;
-    t.cbFormat = sizeof f;
-    t.pbFormat = reinterpret_cast<BYTE*>(&f);
-    return t;
-}
-
 class FormatChangeTest : public FilterDllTest {
   protected:
     // Streams the parts one after the other through a new filter with a frequency sweep; the
@@ -95,7 +83,7 @@ class FormatChangeTest : public FilterDllTest {
             }
             bytes.insert(bytes.end(), parts[k].bytes.begin(), parts[k].bytes.end());
         }
-        AM_MEDIA_TYPE type = TypeOf(parts[0].format);
+        AM_MEDIA_TYPE type = PlainAudioType(&parts[0].format);
         PushSource* source = nullptr;
         EXPECT_EQ(PushSource::Create(type, bytes, schedule, &source), S_OK);
         SampleRecorder recorder;

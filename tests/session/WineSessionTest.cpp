@@ -302,15 +302,7 @@ size_t SessionReplay::PinRun(size_t first) {
         }
     }
 
-    AM_MEDIA_TYPE type = {};
-    type.majortype = MEDIATYPE_Audio;
-    type.subtype =
-        format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? MEDIASUBTYPE_IEEE_FLOAT : MEDIASUBTYPE_PCM;
-    type.formattype = FORMAT_WaveFormatEx;
-    type.bFixedSizeSamples = TRUE;
-    type.lSampleSize = format.nBlockAlign;
-    type.cbFormat = sizeof format;
-    type.pbFormat = reinterpret_cast<BYTE*>(&format);
+    AM_MEDIA_TYPE type = PlainAudioType(&format);
     PushSource* source = nullptr;
     if (FAILED(PushSource::Create(type, bytes, schedule, &source))) {
         step_ = first;

@@ -80,20 +80,24 @@ std::vector<ScheduledSample> SamplesOf(const std::vector<ScheduledBuffer>& sched
     return samples;
 }
 
-namespace {
-HRESULT SetSampleFormat(IMediaSample* sample, std::vector<uint8_t> format) {
-    if (format.size() < sizeof(WAVEFORMATEX)) return E_INVALIDARG;
-    WAVEFORMATEX wave;
-    std::memcpy(&wave, format.data(), sizeof wave);
+AM_MEDIA_TYPE PlainAudioType(WAVEFORMATEX* format, ULONG size) {
     AM_MEDIA_TYPE type = {};
     type.majortype = MEDIATYPE_Audio;
     type.subtype =
-        wave.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? MEDIASUBTYPE_IEEE_FLOAT : MEDIASUBTYPE_PCM;
+        format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? MEDIASUBTYPE_IEEE_FLOAT : MEDIASUBTYPE_PCM;
     type.formattype = FORMAT_WaveFormatEx;
     type.bFixedSizeSamples = TRUE;
-    type.lSampleSize = wave.nBlockAlign;
-    type.cbFormat = ULONG(format.size());
-    type.pbFormat = format.data();
+    type.lSampleSize = format->nBlockAlign;
+    type.cbFormat = size;
+    type.pbFormat = reinterpret_cast<BYTE*>(format);
+    return type;
+}
+
+namespace {
+HRESULT SetSampleFormat(IMediaSample* sample, std::vector<uint8_t> format) {
+    if (format.size() < sizeof(WAVEFORMATEX)) return E_INVALIDARG;
+    AM_MEDIA_TYPE type =
+        PlainAudioType(reinterpret_cast<WAVEFORMATEX*>(format.data()), ULONG(format.size()));
     return sample->SetMediaType(&type);  // copied by the sample
 }
 }  // namespace

@@ -40,6 +40,9 @@ std::vector<ScheduledSample> SamplesOf(const std::vector<ScheduledBuffer>& sched
 
 extern const CLSID kClsidPushSource;
 
+// An audio type over `format` (PCM or IEEE float, plain WAVEFORMATEX layout), pointing into it.
+AM_MEDIA_TYPE PlainAudioType(WAVEFORMATEX* format, ULONG size = sizeof(WAVEFORMATEX));
+
 class PushSource : public IBaseFilter {
   public:
     // type: major type Audio with a WAVEFORMATEX or WAVEFORMATEXTENSIBLE block, copied.
