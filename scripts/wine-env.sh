@@ -1,10 +1,12 @@
 # Sourced by the Wine helpers: one 64-bit prefix in the build folder, shared by the 32-bit and
 # 64-bit trees so both DLLs register side by side, each in its own registry view; quiet and
 # without the .NET and HTML engines, which the tests never need and which would prompt to install.
+# Without the debugger too: a crashing test program then exits at once with a failure, where the
+# debugger would hold it for minutes and could let its run count as passed.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX="${RF_WINEPREFIX:-$root/build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 # The virtual X display the harness starts, so windows can be created and drawn headless: the
 # one it recorded beside the prefix, or where it starts looking for a free one.
 export RF_DISPLAY="${RF_DISPLAY:-:77}"
