@@ -1,9 +1,5 @@
 #include "tools/resfilter/InputFile.h"
 
-#include <sndfile.h>
-
-#include <vector>
-
 namespace {
 
 Encoding NativeEncoding(int format) {
@@ -33,38 +29,55 @@ int Bits(Encoding e) {
 
 }  // namespace
 
-bool ReadInputFile(const std::string& path, AudioData* audio, std::string* error) {
+InputFile::~InputFile() {
+    if (file_ != nullptr) sf_close(file_);
+}
+
+bool InputFile::Open(const std::string& path, std::string* error) {
     SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr) {
+    file_ = sf_open(path.c_str(), SFM_READ, &info);
+    if (file_ == nullptr) {
         *error = sf_strerror(nullptr);
         return false;
     }
     const Encoding e = NativeEncoding(info.format);
     const bool integer = e != Encoding::Float32 && e != Encoding::Float64;
     // Unnormalised integers are the file's own values, exact in a double.
-    if (integer) sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
-    audio->encoding = e;
-    audio->channels = WORD(info.channels);
-    audio->rate = DWORD(info.samplerate);
-    audio->bytes.clear();
-    std::vector<double> block(size_t(4096) * size_t(info.channels));
-    std::vector<uint8_t> encoded(block.size() * BytesPerSample(e));
-    const double scale = integer ? 1.0 / double(int64_t(1) << (Bits(e) - 1)) : 1.0;
-    sf_count_t got;
-    while ((got = sf_readf_double(file, block.data(), 4096)) > 0) {
-        const size_t count = size_t(got) * size_t(info.channels);
-        for (size_t i = 0; i < count; ++i)
-            block[i] *= scale;
-        EncodeSamples(e, block.data(), count, encoded.data());
-        audio->bytes.insert(audio->bytes.end(), encoded.begin(),
-                            encoded.begin() + ptrdiff_t(count * BytesPerSample(e)));
+    if (integer) sf_command(file_, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
+    scale_ = integer ? 1.0 / double(int64_t(1) << (Bits(e) - 1)) : 1.0;
+    format_.encoding = native_.encoding = e;
+    format_.channels = native_.channels = WORD(info.channels);
+    format_.rate = native_.rate = DWORD(info.samplerate);
+    claimed_ = info.frames > 0 ? uint64_t(info.frames) : 0;
+    return true;
+}
+
+bool InputFile::Read(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes,
+                     std::string* error) {
+    const size_t channels = format_.channels;
+    values_.resize(size_t(frames) * channels);
+    // libsndfile may hand back fewer frames than asked before the end; only 0 means the end.
+    size_t got = 0;
+    while (got < frames) {
+        const sf_count_t n =
+            sf_readf_double(file_, values_.data() + got * channels, sf_count_t(frames - got));
+        if (n <= 0) break;
+        got += size_t(n);
     }
-    const int status = sf_error(file);
-    sf_close(file);
+    const int status = sf_error(file_);
     if (status != SF_ERR_NO_ERROR) {
         *error = sf_error_number(status);
         return false;
     }
+    // The same two steps as reading the whole file and converting it, so the bits match.
+    const size_t count = got * channels;
+    for (size_t i = 0; i < count; ++i)
+        values_[i] *= scale_;
+    native_.bytes.resize(count * BytesPerSample(native_.encoding));
+    EncodeSamples(native_.encoding, values_.data(), count, native_.bytes.data());
+    if (to == native_.encoding)
+        bytes->swap(native_.bytes);
+    else
+        *bytes = std::move(ConvertAudio(native_, to).bytes);
     return true;
 }

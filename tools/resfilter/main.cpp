@@ -104,40 +104,59 @@ bool ApplySettings(const ToolOptions& o, int preset, Core& core, std::string* er
     return true;
 }
 
-// Runs the stream through the core the way the DLL's pins or its direct interface would.
-bool Process(const ToolOptions& o, Core& core, AudioData& audio, double* seconds) {
-    const WAVEFORMATEX format = StreamWaveFormat(audio.encoding, audio.channels, audio.rate);
-    const std::vector<ScheduledBuffer> schedule =
-        o.block ? BlockSchedule(audio.Frames(), o.block, audio.rate)
-                : ParserSchedule(audio.Frames(), format);
-    Progress progress(kTool, !o.quiet, audio.Frames());
-    const auto begin = std::chrono::steady_clock::now();
+// What a run streamed, for the summary line.
+struct Streamed {
+    uint64_t frames = 0;
+    double seconds = 0;  // in the core alone, not reading or writing
+};
+
+// Runs the stream through the core the way the DLL's pins or its direct interface would, one
+// media sample at a time, writing each as it comes out so memory does not grow with the file.
+// Returns the exit status.
+int Process(const ToolOptions& o, Core& core, InputFile& in, const AudioData& stream,
+            WavWriter& writer, Streamed* done) {
+    const WAVEFORMATEX format = StreamWaveFormat(stream.encoding, stream.channels, stream.rate);
+    const ScheduleCursor cut =
+        o.block ? ScheduleCursor::Block(o.block, stream.rate) : ScheduleCursor::Parser(format);
+    Progress progress(kTool, !o.quiet, in.ClaimedFrames());
     if (o.direct) {
-        if (FAILED(core.driver.Init(audio.channels, audio.rate))) return false;
+        if (FAILED(core.driver.Init(stream.channels, stream.rate)))
+            return Failure("the filter could not stream");
     } else {
         core.driver.StoreFormat(format);
-        if (FAILED(core.driver.StartStreaming())) return false;
+        if (FAILED(core.driver.StartStreaming())) return Failure("the filter could not stream");
     }
-    for (const ScheduledBuffer& b : schedule) {
-        uint8_t* at = audio.bytes.data() + b.firstFrame * format.nBlockAlign;
+    std::vector<uint8_t> bytes;
+    std::string error;
+    for (uint32_t block = cut.BlockFrames(); block > 0;) {
+        if (!in.Read(block, stream.encoding, &bytes, &error))
+            return BadInput(o.input + ": " + error);
+        if (bytes.empty()) break;
+        const ScheduledBuffer b = cut.At(done->frames, uint32_t(bytes.size() / format.nBlockAlign));
+        const auto begin = std::chrono::steady_clock::now();
         if (o.direct) {
-            core.driver.Process(reinterpret_cast<float*>(at), b.frames, 0);
+            core.driver.Process(reinterpret_cast<float*>(bytes.data()), b.frames, 0);
         } else {
             core.dsp.Store().SetSampleTimes(&b.start);
-            DWORD done = 0;
-            core.driver.RunBuffer(at, b.frames, b.discontinuity ? kBlockRestart : kBlockContinue,
-                                  &done);
+            DWORD used = 0;
+            core.driver.RunBuffer(bytes.data(), b.frames,
+                                  b.discontinuity ? kBlockRestart : kBlockContinue, &used);
         }
-        progress.Update(b.firstFrame + b.frames);
+        done->seconds +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        if (!writer.Append(bytes.data(), bytes.size()))
+            return Failure(o.output + ": writing failed");
+        done->frames += b.frames;
+        progress.Update(done->frames);
+        if (b.frames < block) break;
     }
     if (o.direct) {
         UINT none = 0;
         core.driver.Drain(nullptr, &none);
     }
     core.driver.StopStreaming();
-    *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     progress.Finish();
-    return true;
+    return 0;
 }
 
 // The impulse response of a fresh filter holding `values`, through the direct path.
@@ -182,11 +201,12 @@ int Run(const ToolOptions& o) {
     if (!o.preset.empty() && preset < 0)
         return BadInput("unknown preset '" + o.preset + "' (see --list-presets)");
 
-    AudioData input, audio;
+    InputFile in;
+    AudioData audio;  // the stream's format; its samples pass through a block at a time
     std::string error;
     if (!o.input.empty()) {
-        if (!ReadInputFile(o.input, &input, &error)) return BadInput(o.input + ": " + error);
-        if (!ToStreamAudio(o, input, &audio, &error)) return BadInput(error);
+        if (!in.Open(o.input, &error)) return BadInput(o.input + ": " + error);
+        if (!ToStreamAudio(o, in.Format(), &audio, &error)) return BadInput(error);
     }
     if (!ApplySettings(o, preset, core, &error)) return BadInput(error);
 
@@ -194,12 +214,11 @@ int Run(const ToolOptions& o) {
         WavWriter writer;
         if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate))
             return BadInput(o.output + ": cannot be written");
-        double seconds = 0;
-        if (!Process(o, core, audio, &seconds)) return Failure("the filter could not stream");
-        if (!writer.Append(audio.bytes.data(), audio.bytes.size()) || !writer.Commit())
-            return Failure(o.output + ": writing failed");
+        Streamed done;
+        if (const int status = Process(o, core, in, audio, writer, &done)) return status;
+        if (!writer.Commit()) return Failure(o.output + ": writing failed");
         if (!o.quiet) {
-            const double frames = double(audio.Frames());
+            const double frames = double(done.frames), seconds = done.seconds;
             std::printf(
                 "%s: %s -> %s: %.0f frames, %u ch, %lu Hz, %s, %s%s: %.1f M frames/s "
                 "(%.0fx real time)\n",
