@@ -125,11 +125,10 @@ STDMETHODIMP InputPin::Receive(IMediaSample* sample) {
     if (sample == nullptr) return E_POINTER;
     HRESULT hr = CheckStreaming();
     if (hr != S_OK) return hr;
-    // In place, a sample has nowhere to go without an output: refused before it is touched.
-    if (!filter_->OutputConnected()) return VFW_E_NOT_CONNECTED;
     LockHold hold(filter_->ReceiveLock());
     hr = CheckStreaming();
     if (hr != S_OK) return hr;
+    // In place, a sample has nowhere to go without an output: refused before it is touched.
     if (!filter_->OutputConnected()) return VFW_E_NOT_CONNECTED;
     AM_MEDIA_TYPE* changed = nullptr;
     if (sample->GetMediaType(&changed) == S_OK && changed != nullptr) {

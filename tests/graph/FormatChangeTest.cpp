@@ -5,21 +5,11 @@
 #include <cstring>
 
 #include "filter/FilterDll.h"
+#include "stream/WaveFormatCheck.h"
 #include "tools/graph/AudioGraph.h"
 #include "tools/graph/PushSource.h"
 
 namespace {
-
-WAVEFORMATEX Wave(WORD tag, WORD channels, DWORD rate, WORD bits) {
-    WAVEFORMATEX f = {};
-    f.wFormatTag = tag;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.wBitsPerSample = bits;
-    f.nBlockAlign = WORD(channels * bits / 8);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
-}
 
 std::vector<uint8_t> Block(const WAVEFORMATEX& f) {
     std::vector<uint8_t> b(sizeof f);
@@ -107,10 +97,12 @@ class FormatChangeTest : public FilterDllTest {
 };
 
 TEST_F(FormatChangeTest, AnAcceptedTypeIsAdoptedAndARefusedOneEndsTheStream) {
-    const Part pcm = MakePart(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 30000, 4410, 0);
-    const Part flt = MakePart(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32), 40000, 4800, 8000000);
+    const Part pcm = MakePart(MakeStoredFormat(WAVE_FORMAT_PCM, 2, 44100, 16), 30000, 4410, 0);
+    const Part flt =
+        MakePart(MakeStoredFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32), 40000, 4800, 8000000);
     // Six channels: no filter type takes them.
-    const Part refused = MakePart(Wave(WAVE_FORMAT_PCM, 6, 48000, 16), 2000, 1000, 17000000);
+    const Part refused =
+        MakePart(MakeStoredFormat(WAVE_FORMAT_PCM, 6, 48000, 16), 2000, 1000, 17000000);
     std::vector<long> events;
     const std::vector<uint8_t> alone1 = Stream({pcm}, &events);
     const std::vector<uint8_t> alone2 = Stream({flt}, &events);

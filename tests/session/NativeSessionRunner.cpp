@@ -11,6 +11,7 @@
 #include "StoreModel.h"
 #include "platform/NullOwner.h"
 #include "presets/PresetTable.h"
+#include "stream/DirectGate.h"
 #include "stream/StreamDriver.h"
 
 namespace {
@@ -20,6 +21,7 @@ struct Filter {
     HRESULT created = E_FAIL;
     FilterDsp dsp{&owner, &created};
     StreamDriver driver{dsp};
+    DirectGate gate{driver};
 };
 
 // An in-band format change goes through the driver's own operation where it has one...
@@ -105,6 +107,7 @@ class Runner {
         switch (s.kind) {
             case StepKind::Start:
                 if (s.running || pins_ || direct_) break;
+                f_.gate.PinsStarting();
                 f_.driver.StoreFormat(s.format);
                 Expect(f_.driver.StartStreaming() == S_OK, "answer: streaming did not start");
                 pins_ = true;
@@ -114,6 +117,7 @@ class Runner {
             case StepKind::Stop:
                 if (!pins_) break;
                 Expect(f_.driver.StopStreaming() == S_OK, "answer: streaming did not stop");
+                f_.gate.PinsStopped();
                 pins_ = false;
                 f_.driver.streamedSinceStart = FALSE;
                 model_.SetStreaming(false);
@@ -198,7 +202,11 @@ class Runner {
                 if (!pins_) DirectInit(s, run);
                 break;
             case StepKind::DirectProcess:
-                if (direct_) DirectProcess(s, run);
+                if (pins_) {
+                    DirectCallWhileStreaming(s);
+                } else if (direct_) {
+                    DirectProcess(s, run);
+                }
                 break;
             case StepKind::DirectDrain:
                 if (direct_) DirectDrain(s, run);
@@ -221,6 +229,7 @@ class Runner {
     void EndOfStream(const SessionStep& s, ClockRun* run);
     void DirectInit(const SessionStep& s, ClockRun* run);
     void DirectProcess(const SessionStep& s, ClockRun* run);
+    void DirectCallWhileStreaming(const SessionStep& s);
     void DirectDrain(const SessionStep& s, ClockRun* run);
     void DirectRefresh(const SessionStep& s, ClockRun* run);
     void CheckClock(const ClockRun& run, DWORD frames, DWORD rate);
@@ -304,6 +313,16 @@ void Runner::DirectProcess(const SessionStep& s, ClockRun* run) {
     run->evaluated = s.frames > 0;
     run->snapshot = true;
     Expect(hr == S_OK, "answer: Process answered " + Hex(hr));
+}
+
+// Refused whole: the working buffers belong to the pins, and the host's data stays as it was.
+void Runner::DirectCallWhileStreaming(const SessionStep& s) {
+    std::vector<float> buffer(std::max<size_t>(size_t(s.frames) * 2, 1));
+    FillFloatSignal(2, s.frames, s.signalSeed, buffer.data());
+    const std::vector<float> before = buffer;
+    const HRESULT hr = f_.gate.Process(buffer.data(), s.frames, s.flags);
+    Expect(hr == VFW_E_WRONG_STATE && buffer == before,
+           "answer: a direct call while the pins stream answered " + Hex(hr));
 }
 
 void Runner::DirectDrain(const SessionStep& s, ClockRun* run) {

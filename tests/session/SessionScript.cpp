@@ -1,5 +1,7 @@
 #include "SessionScript.h"
 
+#include "stream/WaveFormatCheck.h"
+
 #include <cstring>
 #include <utility>
 
@@ -29,17 +31,6 @@ constexpr WORD kSampleTypes[][2] = {{WAVE_FORMAT_PCM, 8},
                                     {WAVE_FORMAT_PCM, 32},
                                     {WAVE_FORMAT_IEEE_FLOAT, 32},
                                     {WAVE_FORMAT_IEEE_FLOAT, 64}};
-
-WAVEFORMATEX Record(WORD tag, WORD channels, DWORD rate, WORD bits) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = tag;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.wBitsPerSample = bits;
-    f.nBlockAlign = WORD(bits / 8 * channels);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
-}
 
 // Buffer lengths as hosts send them: mostly a few thousand frames, now and then tiny or empty.
 DWORD BufferFrames(SessionRandom& r) {
@@ -87,7 +78,7 @@ class Generator {
 
     WAVEFORMATEX AcceptedFormat() {
         const WORD* type = kSampleTypes[r_.Below(5)];
-        return Record(type[0], WORD(r_.Between(1, 2)), kRates[r_.Below(6)], type[1]);
+        return MakeStoredFormat(type[0], WORD(r_.Between(1, 2)), kRates[r_.Below(6)], type[1]);
     }
 
     void PinRun() {
@@ -112,8 +103,10 @@ class Generator {
                 EndOfStream();
                 if (r_.Percent(30)) break;  // the host stops at the end
                 if (r_.Percent(85)) Seek();
-            } else {
+            } else if (r_.Percent(60)) {
                 FormatChange();
+            } else {
+                DirectCallWhileStreaming();
             }
         }
         Add(StepKind::Stop);
@@ -170,6 +163,13 @@ class Generator {
         } else {
             s.bytes = DWORD(r_.Between(blockAlign_, 65536));
         }
+    }
+
+    // A host calling the direct path at the wrong moment, from another thread of its own.
+    void DirectCallWhileStreaming() {
+        SessionStep& s = Add(StepKind::DirectProcess);
+        s.frames = BufferFrames(r_);
+        s.signalSeed = r_.Next();
     }
 
     void FormatChange() {

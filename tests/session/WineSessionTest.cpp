@@ -5,6 +5,7 @@
 // every step. The native session test checks that core against the store model.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -218,6 +219,7 @@ class SessionReplay {
         size_t step;
         bool flush = false;
         bool endOfStream = false;
+        bool direct = false;  // a direct call at the wrong moment
     };
 
     size_t PinRun(size_t first);
@@ -297,6 +299,8 @@ size_t SessionReplay::PinRun(size_t first) {
         } else if (s.kind == StepKind::EndOfStream) {
             before.back().push_back({i, false, true});
             afterEnd = true;
+        } else if (s.kind == StepKind::DirectProcess) {
+            before.back().push_back({i, false, false, true});
         } else if (IsValueStep(s.kind)) {
             before.back().push_back({i});
         }
@@ -334,6 +338,13 @@ size_t SessionReplay::PinRun(size_t first) {
                 if (a.flush) {
                     input->BeginFlush();
                     input->EndFlush();
+                } else if (a.direct) {
+                    std::vector<float> buffer(std::max<size_t>(size_t(s.frames) * 2, 1));
+                    FillFloatSignal(2, s.frames, s.signalSeed, buffer.data());
+                    const std::vector<float> copy = buffer;
+                    Same(direct_->Process(buffer.data(), s.frames, s.flags), VFW_E_WRONG_STATE,
+                         "Process while streaming");
+                    if (buffer != copy) Fail("a refused direct call touched the data");
                 } else if (a.endOfStream) {
                     input->EndOfStream();
                     if (d.streamedSinceStart) {
