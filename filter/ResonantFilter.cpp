@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "presets/PresetTable.h"
+#include "filter/AudioTypeCheck.h"
 #include "stream/WaveFormatCheck.h"
 
 IUnknown* ResonantFilter::Create(IUnknown* outer, HRESULT* result) {
@@ -22,16 +22,7 @@ IUnknown* ResonantFilter::Create(IUnknown* outer, HRESULT* result) {
 }
 
 ResonantFilter::ResonantFilter(IUnknown* outer, HRESULT* result)
-    : InPlaceFilter(outer, CLSID_ResonantFilter, result), dsp_(Outer(), result) {
-    if (FAILED(*result)) return;
-    dsp_.SetChangeListener(this);
-    // A new filter starts from the first preset and reports itself dirty.
-    if (dsp_.Store().SetAllParams(kPresetTable[0].values) == S_OK) {
-        dsp_.MarkParamsChanged();
-        settingsDirty_ = true;
-        NotifyWindows(100);
-    }
-}
+    : InPlaceFilter(outer, CLSID_ResonantFilter, result), SettingsFaces(Outer(), result) {}
 
 ResonantFilter::~ResonantFilter() = default;
 
@@ -47,39 +38,23 @@ STDMETHODIMP_(ULONG) ResonantFilter::Release() {
 
 HRESULT ResonantFilter::NonDelegatingQueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
-    void* face = nullptr;
-    if (IsEqualGUID(iid, IID_IFilterSettings)) {
-        face = static_cast<IFilterSettings*>(this);
-    } else if (IsEqualGUID(iid, IID_IMediaParams) || IsEqualGUID(iid, IID_IMediaParamInfo) ||
-               IsEqualGUID(iid, IID_IMediaParamsSetUICallback)) {
-        return dsp_.Store().QueryFace(iid, out);
-    } else if (IsEqualGUID(iid, IID_ISpecifyPropertyPages)) {
-        face = static_cast<ISpecifyPropertyPages*>(this);
-    } else if (IsEqualGUID(iid, IID_IPersistStream) || IsEqualGUID(iid, IID_IPersist)) {
-        face = static_cast<IPersistStream*>(this);
-    } else if (IsEqualGUID(iid, IID_IFilterPresets)) {
-        face = static_cast<IFilterPresets*>(this);
-    } else if (IsEqualGUID(iid, IID_IDirectProcess)) {
-        face = static_cast<IDirectProcess*>(this);
-    } else {
-        return InPlaceFilter::NonDelegatingQueryInterface(iid, out);
+    if (IsEqualGUID(iid, IID_IDirectProcess)) {
+        Outer()->AddRef();
+        *out = static_cast<IDirectProcess*>(this);
+        return S_OK;
     }
-    Outer()->AddRef();
-    *out = face;
-    return S_OK;
+    if (QuerySettingsFace(iid, out) == S_OK) return S_OK;
+    return InPlaceFilter::NonDelegatingQueryInterface(iid, out);
 }
 
-void ResonantFilter::OnParamSet(DWORD) {
-    settingsDirty_ = true;
-    NotifyWindows(0);
+STDMETHODIMP ResonantFilter::GetClassID(CLSID* clsid) {
+    return InPlaceFilter::GetClassID(clsid);
 }
 
 // --- Format negotiation ---
 
 HRESULT ResonantFilter::CheckInputType(const AM_MEDIA_TYPE* type) {
-    if (!type || !IsEqualGUID(type->majortype, MEDIATYPE_Audio)) return E_INVALIDARG;
-    if (type->bTemporalCompression) return E_INVALIDARG;
-    return CheckWaveFormat(type->pbFormat, type->cbFormat, nullptr);
+    return CheckAudioType(type, nullptr);
 }
 
 HRESULT ResonantFilter::SetMediaType(PIN_DIRECTION direction, const AM_MEDIA_TYPE* type) {

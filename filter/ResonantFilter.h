@@ -8,18 +8,9 @@
 // notices are posted, never sent.
 #pragma once
 
-#include "dsp/FilterDsp.h"
+#include "filter/SettingsFaces.h"
 #include "framework/InPlaceFilter.h"
-#include "include/ResonantFilterApi.h"
 #include "stream/DirectGate.h"
-#include "stream/StreamDriver.h"
-
-#define RF_SCALED_PARAM_OVERRIDES(Name)                 \
-    STDMETHODIMP GetScaled##Name(LONG* value) override; \
-    STDMETHODIMP PutScaled##Name(LONG value) override;  \
-    STDMETHODIMP BeginCapture##Name() override;         \
-    STDMETHODIMP EndCapture##Name() override;           \
-    STDMETHODIMP IsAutomated##Name() override;
 
 // IDirectProcess::Stop and IMediaFilter::Stop share a signature; this gives the direct one a
 // name of its own so each keeps its meaning.
@@ -28,13 +19,7 @@ struct DirectProcessFace : public IDirectProcess {
     virtual HRESULT DirectStop() = 0;
 };
 
-class ResonantFilter : public InPlaceFilter,
-                       public IFilterSettings,
-                       public ISpecifyPropertyPages,
-                       public IPersistStream,
-                       public IFilterPresets,
-                       public DirectProcessFace,
-                       private ParamChangeListener {
+class ResonantFilter : public InPlaceFilter, public SettingsFaces, public DirectProcessFace {
   public:
     // The factory's create function: the non-delegating unknown with one reference.
     static IUnknown* Create(IUnknown* outer, HRESULT* result);
@@ -45,33 +30,8 @@ class ResonantFilter : public InPlaceFilter,
     STDMETHODIMP_(ULONG) Release() override;
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
 
-    // IFilterSettings: any thread.
-    STDMETHODIMP GetAllParams(float values[6]) override;
-    STDMETHODIMP SetAllParams(const float values[6]) override;
-    STDMETHODIMP GetWaveFormat(WAVEFORMATEX* format) override;
-    STDMETHODIMP RegisterNotifyWindow(HWND window, UINT id) override;
-    RF_SCALED_PARAM_OVERRIDES(Frequency)
-    RF_SCALED_PARAM_OVERRIDES(Resonance)
-    RF_SCALED_PARAM_OVERRIDES(FilterType)
-    RF_SCALED_PARAM_OVERRIDES(FilterOrder)
-    RF_SCALED_PARAM_OVERRIDES(Bypass)
-    RF_SCALED_PARAM_OVERRIDES(WetDry)
-
-    // ISpecifyPropertyPages
-    STDMETHODIMP GetPages(CAUUID* pages) override;
-
-    // IPersistStream: any thread; values go through the store lock. GetClassID also serves the
-    // filter face's IPersist.
+    // IPersist of the filter face and of IPersistStream.
     STDMETHODIMP GetClassID(CLSID* clsid) override;
-    STDMETHODIMP IsDirty() override;
-    STDMETHODIMP Load(IStream* stream) override;
-    STDMETHODIMP Save(IStream* stream, BOOL clearDirty) override;
-    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
-
-    // IFilterPresets: any thread.
-    STDMETHODIMP GetPresetCount(LONG* count) override;
-    STDMETHODIMP GetPresetName(LONG index, WCHAR* name, LONG length) override;
-    STDMETHODIMP ApplyPreset(LONG index) override;
 
     // IDirectProcess: one host thread at a time; VFW_E_WRONG_STATE unless the filter is Stopped.
     STDMETHODIMP Init(UINT channels, UINT sampleRate) override;
@@ -80,8 +40,6 @@ class ResonantFilter : public InPlaceFilter,
     HRESULT DirectStop() override;
     STDMETHODIMP HasPendingChange() override;
     STDMETHODIMP Refresh(BOOL reset, DWORD reserved1, DWORD reserved2) override;
-
-    bool SettingsDirty() const { return settingsDirty_; }
 
   protected:
     const FilterSetup* GetSetupData() override;
@@ -100,23 +58,5 @@ class ResonantFilter : public InPlaceFilter,
     ResonantFilter(IUnknown* outer, HRESULT* result);
     ~ResonantFilter() override;
 
-    void OnParamSet(DWORD index) override;
-    // Posts WM_COMMAND MAKEWPARAM(id, code) to the registered windows; drops dead ones.
-    void NotifyWindows(WORD code);
-    HRESULT PutScaled(DWORD index, LONG value);
-    HRESULT EndCapture(DWORD index);
-
-    struct NotifySlot {
-        HWND window;
-        UINT id;
-    };
-
-    FilterDsp dsp_;
-    StreamDriver driver_{dsp_};
     DirectGate direct_{driver_};
-    std::atomic<bool> settingsDirty_{false};
-    CriticalLock notifyLock_;
-    NotifySlot notify_[2] = {};
 };
-
-#undef RF_SCALED_PARAM_OVERRIDES

@@ -2,6 +2,7 @@
 #include "module/Module.h"
 
 #include "filter/FilterSetup.h"
+#include "filter/ResonantDmo.h"
 #include "filter/ResonantFilter.h"
 #include "framework/ModuleCount.h"
 #include "page/PropertyPage.h"
@@ -13,6 +14,7 @@ const FactoryEntry kFactories[] = {
      &kResonantFilterSetup},
     {L"Veltrin Resonant Filter Prop Page", &CLSID_ResonantFilterPage, &ResonantFilterPage::Create,
      nullptr},
+    {L"Veltrin Resonant Filter DMO", &CLSID_ResonantFilterDmo, &ResonantDmo::Create, nullptr},
 };
 const size_t kFactoryCount = sizeof kFactories / sizeof kFactories[0];
 

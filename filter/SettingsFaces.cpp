@@ -1,16 +1,54 @@
-// The settings, presets, property-page and direct-processing faces of the filter.
-#include "ResonantFilter.h"
+// The settings, presets and property-page faces shared by the filter and the DMO.
+#include "SettingsFaces.h"
 
 #include "presets/PresetTable.h"
 
+SettingsFaces::SettingsFaces(IUnknown* owner, HRESULT* result)
+    : dsp_(owner, result), owner_(owner) {
+    if (FAILED(*result)) return;
+    dsp_.SetChangeListener(this);
+    if (dsp_.Store().SetAllParams(kPresetTable[0].values) == S_OK) {
+        dsp_.MarkParamsChanged();
+        settingsDirty_ = true;
+    }
+}
+
+SettingsFaces::~SettingsFaces() = default;
+
+HRESULT SettingsFaces::QuerySettingsFace(REFIID iid, void** out) {
+    if (IsEqualGUID(iid, IID_IMediaParams) || IsEqualGUID(iid, IID_IMediaParamInfo) ||
+        IsEqualGUID(iid, IID_IMediaParamsSetUICallback))
+        return dsp_.Store().QueryFace(iid, out);
+    void* face = nullptr;
+    if (IsEqualGUID(iid, IID_IFilterSettings)) {
+        face = static_cast<IFilterSettings*>(this);
+    } else if (IsEqualGUID(iid, IID_ISpecifyPropertyPages)) {
+        face = static_cast<ISpecifyPropertyPages*>(this);
+    } else if (IsEqualGUID(iid, IID_IPersistStream) || IsEqualGUID(iid, IID_IPersist)) {
+        face = static_cast<IPersistStream*>(this);
+    } else if (IsEqualGUID(iid, IID_IFilterPresets)) {
+        face = static_cast<IFilterPresets*>(this);
+    } else {
+        return E_NOINTERFACE;
+    }
+    owner_->AddRef();
+    *out = face;
+    return S_OK;
+}
+
+void SettingsFaces::OnParamSet(DWORD) {
+    settingsDirty_ = true;
+    NotifyWindows(0);
+}
+
 // --- IFilterSettings ---
 
-STDMETHODIMP ResonantFilter::GetAllParams(float values[6]) {
+STDMETHODIMP SettingsFaces::GetAllParams(float values[6]) {
     if (!values) return E_POINTER;
     return dsp_.Store().GetAllParams(values);
 }
 
-STDMETHODIMP ResonantFilter::SetAllParams(const float values[6]) {
+STDMETHODIMP SettingsFaces::SetAllParams(const float values[6]) {
     if (!values) return E_POINTER;
     const HRESULT hr = dsp_.Store().SetAllParams(values);
     dsp_.MarkParamsChanged();
@@ -18,12 +56,12 @@ STDMETHODIMP ResonantFilter::SetAllParams(const float values[6]) {
     return hr;
 }
 
-STDMETHODIMP ResonantFilter::GetWaveFormat(WAVEFORMATEX* format) {
+STDMETHODIMP SettingsFaces::GetWaveFormat(WAVEFORMATEX* format) {
     if (!format) return E_POINTER;
     return driver_.CopyFormat(format) ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
-STDMETHODIMP ResonantFilter::RegisterNotifyWindow(HWND window, UINT id) {
+STDMETHODIMP SettingsFaces::RegisterNotifyWindow(HWND window, UINT id) {
     LockHold hold(notifyLock_);
     NotifySlot* chosen = nullptr;
     for (NotifySlot& slot : notify_) {
@@ -39,7 +77,7 @@ STDMETHODIMP ResonantFilter::RegisterNotifyWindow(HWND window, UINT id) {
     return S_OK;
 }
 
-void ResonantFilter::NotifyWindows(WORD code) {
+void SettingsFaces::NotifyWindows(WORD code) {
     LockHold hold(notifyLock_);
     for (NotifySlot& slot : notify_) {
         if (!slot.window) continue;
@@ -51,7 +89,7 @@ void ResonantFilter::NotifyWindows(WORD code) {
     }
 }
 
-HRESULT ResonantFilter::PutScaled(DWORD index, LONG value) {
+HRESULT SettingsFaces::PutScaled(DWORD index, LONG value) {
     if (dsp_.Store().PutScaled(index, value) == S_OK) {
         dsp_.MarkParamsChanged();
         settingsDirty_ = true;
@@ -59,28 +97,28 @@ HRESULT ResonantFilter::PutScaled(DWORD index, LONG value) {
     return S_OK;
 }
 
-HRESULT ResonantFilter::EndCapture(DWORD index) {
+HRESULT SettingsFaces::EndCapture(DWORD index) {
     dsp_.Store().EndCapture(index);
     dsp_.MarkParamsChanged();
     return S_OK;
 }
 
-#define RF_SCALED_PARAM_FACE(Name, Index)                       \
-    STDMETHODIMP ResonantFilter::GetScaled##Name(LONG* value) { \
-        if (!value) return E_POINTER;                           \
-        return dsp_.Store().GetScaled(Index, value);            \
-    }                                                           \
-    STDMETHODIMP ResonantFilter::PutScaled##Name(LONG value) {  \
-        return PutScaled(Index, value);                         \
-    }                                                           \
-    STDMETHODIMP ResonantFilter::BeginCapture##Name() {         \
-        return dsp_.Store().BeginCapture(Index);                \
-    }                                                           \
-    STDMETHODIMP ResonantFilter::EndCapture##Name() {           \
-        return EndCapture(Index);                               \
-    }                                                           \
-    STDMETHODIMP ResonantFilter::IsAutomated##Name() {          \
-        return dsp_.Store().IsAutomated(Index);                 \
+#define RF_SCALED_PARAM_FACE(Name, Index)                      \
+    STDMETHODIMP SettingsFaces::GetScaled##Name(LONG* value) { \
+        if (!value) return E_POINTER;                          \
+        return dsp_.Store().GetScaled(Index, value);           \
+    }                                                          \
+    STDMETHODIMP SettingsFaces::PutScaled##Name(LONG value) {  \
+        return PutScaled(Index, value);                        \
+    }                                                          \
+    STDMETHODIMP SettingsFaces::BeginCapture##Name() {         \
+        return dsp_.Store().BeginCapture(Index);               \
+    }                                                          \
+    STDMETHODIMP SettingsFaces::EndCapture##Name() {           \
+        return EndCapture(Index);                              \
+    }                                                          \
+    STDMETHODIMP SettingsFaces::IsAutomated##Name() {          \
+        return dsp_.Store().IsAutomated(Index);                \
     }
 
 RF_SCALED_PARAM_FACE(Frequency, kParamFrequency)
@@ -94,7 +132,7 @@ RF_SCALED_PARAM_FACE(WetDry, kParamWetDry)
 
 // --- ISpecifyPropertyPages ---
 
-STDMETHODIMP ResonantFilter::GetPages(CAUUID* pages) {
+STDMETHODIMP SettingsFaces::GetPages(CAUUID* pages) {
     if (!pages) return E_POINTER;
     pages->cElems = 0;
     pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
@@ -106,13 +144,13 @@ STDMETHODIMP ResonantFilter::GetPages(CAUUID* pages) {
 
 // --- IFilterPresets ---
 
-STDMETHODIMP ResonantFilter::GetPresetCount(LONG* count) {
+STDMETHODIMP SettingsFaces::GetPresetCount(LONG* count) {
     if (!count) return E_POINTER;
     *count = kPresetCount;
     return S_OK;
 }
 
-STDMETHODIMP ResonantFilter::GetPresetName(LONG index, WCHAR* name, LONG length) {
+STDMETHODIMP SettingsFaces::GetPresetName(LONG index, WCHAR* name, LONG length) {
     if (!name) return E_POINTER;
     if (index < 0 || index >= kPresetCount || length <= 0) return E_INVALIDARG;
     // The names are the module's string-table texts, so a translated module names its presets
@@ -132,35 +170,9 @@ STDMETHODIMP ResonantFilter::GetPresetName(LONG index, WCHAR* name, LONG length)
     return S_OK;
 }
 
-STDMETHODIMP ResonantFilter::ApplyPreset(LONG index) {
+STDMETHODIMP SettingsFaces::ApplyPreset(LONG index) {
     if (index < 0 || index >= kPresetCount) return E_INVALIDARG;
     const HRESULT hr = SetAllParams(kPresetTable[index].values);
     if (hr == S_OK) NotifyWindows(100);
     return hr;
-}
-
-// --- IDirectProcess ---
-
-STDMETHODIMP ResonantFilter::Init(UINT channels, UINT sampleRate) {
-    return direct_.Init(channels, sampleRate);
-}
-
-STDMETHODIMP ResonantFilter::Process(float* frames, UINT count, UINT flags) {
-    if (!frames && count) return E_POINTER;
-    return direct_.Process(frames, count, flags);
-}
-
-STDMETHODIMP ResonantFilter::Drain(float* frames, UINT* count) {
-    if (!count) return E_POINTER;
-    return direct_.Drain(frames, count);
-}
-
-HRESULT ResonantFilter::DirectStop() {
-    return direct_.Stop();
-}
-STDMETHODIMP ResonantFilter::HasPendingChange() {
-    return direct_.HasPendingChange();
-}
-STDMETHODIMP ResonantFilter::Refresh(BOOL reset, DWORD, DWORD) {
-    return direct_.Refresh(reset);
 }

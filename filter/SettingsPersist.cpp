@@ -1,5 +1,5 @@
 // IPersistStream: the six settings as one fixed record in the host's project stream.
-#include "ResonantFilter.h"
+#include "SettingsFaces.h"
 
 #include "params/SettingsRecord.h"
 
@@ -24,15 +24,11 @@ HRESULT WriteExactly(IStream* stream, const BYTE* from, ULONG size) {
 
 }  // namespace
 
-STDMETHODIMP ResonantFilter::GetClassID(CLSID* clsid) {
-    return InPlaceFilter::GetClassID(clsid);
-}
-
-STDMETHODIMP ResonantFilter::IsDirty() {
+STDMETHODIMP SettingsFaces::IsDirty() {
     return settingsDirty_ ? S_OK : S_FALSE;
 }
 
-STDMETHODIMP ResonantFilter::Load(IStream* stream) {
+STDMETHODIMP SettingsFaces::Load(IStream* stream) {
     if (!stream) return E_POINTER;
     BYTE header[kSettingsHeaderBytes];
     HRESULT hr = ReadExactly(stream, header, kSettingsHeaderBytes);
@@ -52,7 +48,7 @@ STDMETHODIMP ResonantFilter::Load(IStream* stream) {
     return hr;
 }
 
-STDMETHODIMP ResonantFilter::Save(IStream* stream, BOOL clearDirty) {
+STDMETHODIMP SettingsFaces::Save(IStream* stream, BOOL clearDirty) {
     if (!stream) return E_POINTER;
     // Cleared before the values are read, so a change made while writing leaves the filter
     // dirty instead of being forgotten.
@@ -75,7 +71,7 @@ STDMETHODIMP ResonantFilter::Save(IStream* stream, BOOL clearDirty) {
     return S_OK;
 }
 
-STDMETHODIMP ResonantFilter::GetSizeMax(ULARGE_INTEGER* size) {
+STDMETHODIMP SettingsFaces::GetSizeMax(ULARGE_INTEGER* size) {
     if (!size) return E_POINTER;
     size->QuadPart = kSettingsRecordBytes;
     return S_OK;

@@ -1,0 +1,239 @@
+// The DMO's streaming: one held input buffer filtered into the caller's output buffers through
+// the same driver and loop as the filter's Transform, or a buffer filtered in place.
+#include "filter/ResonantDmo.h"
+
+#include <cstring>
+
+#include <mediaerr.h>
+
+namespace {
+
+// Newer headers than ours name these: a buffer that does not follow the one before.
+constexpr DWORD kInputDiscontinuity = 0x8;
+constexpr DWORD kOutputDiscontinuity = 0x8;
+
+constexpr DWORD kInputFlags = DMO_INPUT_DATA_BUFFERF_SYNCPOINT | DMO_INPUT_DATA_BUFFERF_TIME |
+                              DMO_INPUT_DATA_BUFFERF_TIMELENGTH | kInputDiscontinuity;
+
+}  // namespace
+
+HRESULT ResonantDmo::StartIfNeeded() {
+    if (started_) return S_OK;
+    const HRESULT hr = driver_.StartStreaming();
+    if (FAILED(hr)) return hr;
+    started_ = true;
+    restartNext_ = false;
+    return S_OK;
+}
+
+void ResonantDmo::EndStream() {
+    DropHeld();
+    if (!started_) return;
+    driver_.StopStreaming();
+    started_ = false;
+}
+
+void ResonantDmo::DropHeld() {
+    if (held_.buffer) held_.buffer->Release();
+    held_ = HeldInput{};
+}
+
+// Frames from the start of the held buffer to time, at the stream's rate, rounded to 100 ns.
+REFERENCE_TIME ResonantDmo::HeldTimeAt(DWORD first) const {
+    const double rate = driver_.Format().nSamplesPerSec;
+    return held_.time + REFERENCE_TIME(double(first) * 1e7 / rate + 0.5);
+}
+
+HRESULT ResonantDmo::FilterHeld(BYTE* out, DWORD room, DWORD* frames) {
+    const DWORD block = driver_.Format().nBlockAlign;
+    DWORD n = held_.frames - held_.done;
+    if (n > room) n = room;
+    *frames = 0;
+    if (n == 0) return S_OK;
+    int mode = kBlockContinue;
+    if (held_.done == 0) {
+        // The buffer's start time sets the clock, as a media sample's does on the filter.
+        dsp_.Store().SetSampleTimes((held_.flags & DMO_INPUT_DATA_BUFFERF_TIME) ? &held_.time
+                                                                                : nullptr);
+        if (held_.restart) mode = kBlockRestart;
+    }
+    memcpy(out, held_.data + size_t(held_.done) * block, size_t(n) * block);
+    DWORD done = 0;
+    const HRESULT hr = driver_.RunBuffer(out, n, mode, &done);
+    if (FAILED(hr)) return hr;
+    *frames = n;
+    return S_OK;
+}
+
+STDMETHODIMP ResonantDmo::Flush() {
+    LockHold hold(lock_);
+    DropHeld();
+    restartNext_ = true;
+    return S_OK;
+}
+
+STDMETHODIMP ResonantDmo::Discontinuity(DWORD index) {
+    if (index != 0) return DMO_E_INVALIDSTREAMINDEX;
+    LockHold hold(lock_);
+    if (!TypesSet()) return DMO_E_TYPE_NOT_SET;
+    // Applies to the next buffer taken; a buffer still held finishes as it began.
+    restartNext_ = true;
+    return S_OK;
+}
+
+STDMETHODIMP ResonantDmo::AllocateStreamingResources() {
+    LockHold hold(lock_);
+    if (!TypesSet()) return DMO_E_TYPE_NOT_SET;
+    return StartIfNeeded();
+}
+
+STDMETHODIMP ResonantDmo::FreeStreamingResources() {
+    LockHold hold(lock_);
+    EndStream();
+    return S_OK;
+}
+
+STDMETHODIMP ResonantDmo::GetInputStatus(DWORD index, DWORD* flags) {
+    if (index != 0) return DMO_E_INVALIDSTREAMINDEX;
+    if (!flags) return E_POINTER;
+    LockHold hold(lock_);
+    *flags = held_.buffer ? 0 : DMO_INPUT_STATUSF_ACCEPT_DATA;
+    return S_OK;
+}
+
+STDMETHODIMP ResonantDmo::ProcessInput(DWORD index, IMediaBuffer* buffer, DWORD flags,
+                                       REFERENCE_TIME time, REFERENCE_TIME length) {
+    if (index != 0) return DMO_E_INVALIDSTREAMINDEX;
+    if (!buffer) return E_POINTER;
+    if (flags & ~kInputFlags) return E_INVALIDARG;
+    LockHold hold(lock_);
+    if (!TypesSet()) return DMO_E_TYPE_NOT_SET;
+    if (held_.buffer) return DMO_E_NOTACCEPTING;
+    // Hosts such as the DMO Wrapper never allocate resources: the first buffer starts the stream.
+    HRESULT hr = StartIfNeeded();
+    if (FAILED(hr)) return hr;
+    BYTE* data = nullptr;
+    DWORD bytes = 0;
+    hr = buffer->GetBufferAndLength(&data, &bytes);
+    if (FAILED(hr)) return hr;
+    if (flags & kInputDiscontinuity) restartNext_ = true;
+    const DWORD frames = data ? bytes / driver_.Format().nBlockAlign : 0;
+    // A part frame at the end cannot be filtered and is dropped, as on the filter.
+    if (frames == 0) return S_FALSE;
+    buffer->AddRef();
+    held_.buffer = buffer;
+    held_.data = data;
+    held_.frames = frames;
+    held_.flags = flags;
+    held_.time = time;
+    held_.length = length;
+    held_.restart = restartNext_;
+    restartNext_ = false;
+    return S_OK;
+}
+
+STDMETHODIMP ResonantDmo::ProcessOutput(DWORD flags, DWORD count, DMO_OUTPUT_DATA_BUFFER* buffers,
+                                        DWORD* status) {
+    if (!status || !buffers) return E_POINTER;
+    *status = 0;
+    if (count != 1) return E_INVALIDARG;
+    if (flags & ~DWORD(DMO_PROCESS_OUTPUT_DISCARD_WHEN_NO_BUFFER)) return E_INVALIDARG;
+    DMO_OUTPUT_DATA_BUFFER& output = buffers[0];
+    output.dwStatus = 0;
+    LockHold hold(lock_);
+    if (!TypesSet()) return DMO_E_TYPE_NOT_SET;
+    if (!held_.buffer) return S_FALSE;
+    const DWORD block = driver_.Format().nBlockAlign;
+
+    if (!output.pBuffer) {
+        if (!(flags & DMO_PROCESS_OUTPUT_DISCARD_WHEN_NO_BUFFER)) return E_POINTER;
+        // Filtered all the same, through a small scratch, so the state and the clock follow.
+        BYTE scratch[4096];
+        const DWORD room = block <= sizeof scratch ? DWORD(sizeof scratch) / block : 0;
+        while (room && held_.done < held_.frames) {
+            DWORD n = 0;
+            const HRESULT hr = FilterHeld(scratch, room, &n);
+            if (FAILED(hr)) {
+                DropHeld();
+                return hr;
+            }
+            held_.done += n;
+        }
+        DropHeld();
+        return S_OK;
+    }
+
+    BYTE* data = nullptr;
+    DWORD used = 0, size = 0;
+    HRESULT hr = output.pBuffer->GetBufferAndLength(&data, &used);
+    if (SUCCEEDED(hr)) hr = output.pBuffer->GetMaxLength(&size);
+    if (FAILED(hr)) return hr;
+    if (!data || used > size) return E_INVALIDARG;
+    const DWORD first = held_.done;
+    const bool restart = first == 0 && held_.restart;
+    DWORD n = 0;
+    hr = FilterHeld(data + used, (size - used) / block, &n);
+    if (FAILED(hr)) {
+        DropHeld();
+        return hr;
+    }
+    held_.done += n;
+    if (n > 0) {
+        hr = output.pBuffer->SetLength(used + n * block);
+        if (FAILED(hr)) return hr;
+        if (held_.flags & DMO_INPUT_DATA_BUFFERF_SYNCPOINT)
+            output.dwStatus |= DMO_OUTPUT_DATA_BUFFERF_SYNCPOINT;
+        if (restart) output.dwStatus |= kOutputDiscontinuity;
+        if (held_.flags & DMO_INPUT_DATA_BUFFERF_TIME) {
+            output.dwStatus |= DMO_OUTPUT_DATA_BUFFERF_TIME | DMO_OUTPUT_DATA_BUFFERF_TIMELENGTH;
+            output.rtTimestamp = HeldTimeAt(first);
+            // A whole buffer keeps the length it came with; a part gets its own.
+            const bool whole = first == 0 && held_.done == held_.frames &&
+                               (held_.flags & DMO_INPUT_DATA_BUFFERF_TIMELENGTH);
+            output.rtTimelength =
+                whole ? held_.length : HeldTimeAt(held_.done) - output.rtTimestamp;
+        }
+    }
+    if (held_.done < held_.frames) {
+        output.dwStatus |= DMO_OUTPUT_DATA_BUFFERF_INCOMPLETE;
+    } else {
+        DropHeld();
+    }
+    return S_OK;
+}
+
+STDMETHODIMP ResonantDmo::Process(ULONG size, BYTE* data, REFERENCE_TIME start, DWORD flags) {
+    if (flags & ~DWORD(DMO_INPLACE_ZERO)) return E_INVALIDARG;
+    if (!data && size) return E_POINTER;
+    LockHold hold(lock_);
+    if (!TypesSet()) return DMO_E_TYPE_NOT_SET;
+    // Asked for a tail after the input ended: the filter holds none back.
+    if (flags & DMO_INPLACE_ZERO) return S_FALSE;
+    HRESULT hr = StartIfNeeded();
+    if (FAILED(hr)) return hr;
+    const DWORD frames = size / driver_.Format().nBlockAlign;
+    if (frames == 0) return S_OK;
+    dsp_.Store().SetSampleTimes(&start);
+    const int mode = restartNext_ ? kBlockRestart : kBlockContinue;
+    restartNext_ = false;
+    DWORD done = 0;
+    hr = driver_.RunBuffer(data, frames, mode, &done);
+    return FAILED(hr) ? hr : S_OK;
+}
+
+// Lock(TRUE) holds the object's lock for the caller's thread until its Lock(FALSE), so a host
+// can make several calls without another thread's in between.
+STDMETHODIMP ResonantDmo::Lock(LONG lock) {
+    lock_.Enter();
+    if (lock) {
+        if (lockDepth_++ == 0) lockOwner_ = GetCurrentThreadId();
+        return S_OK;  // stays held
+    }
+    const bool owned = lockDepth_ > 0 && lockOwner_ == GetCurrentThreadId();
+    if (owned) {
+        --lockDepth_;
+        lock_.Leave();  // the hold taken by the matching Lock(TRUE)
+    }
+    lock_.Leave();
+    return owned ? S_OK : E_UNEXPECTED;
+}

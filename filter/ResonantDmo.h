@@ -1,0 +1,141 @@
+// The filter as an in-place audio-effect DirectX Media Object, for hosts that take effects only
+// as DMOs: DirectShow applications through the DMO Wrapper filter, DirectSound buffers through
+// SetFX, and media players. The same settings faces, streaming driver and loop as the filter,
+// so the same input, settings and automation give the same bits.
+//
+// Threads: IMediaObject and IMediaObjectInPlace calls may come on any thread and each holds the
+// object's lock, which Lock(TRUE) also takes for a caller's sequence of calls; settings, presets
+// and parameter calls go through the store's lock as on the filter. Lock order: the object's
+// lock, then the DSP lock, then the store lock.
+#pragma once
+
+#include "filter/SettingsFaces.h"
+#include "framework/ModuleCount.h"
+#include "platform/CriticalLock.h"
+
+#include <mediaobj.h>
+
+// The COM identity comes first, so the outer unknown exists before the faces that answer for
+// it, and the module counts the object until every member is gone.
+class DmoIdentity {
+  public:
+    IUnknown* NonDelegatingUnknown() { return &inner_; }
+
+  protected:
+    explicit DmoIdentity(IUnknown* outer) : outer_(outer ? outer : &inner_) {}
+    virtual ~DmoIdentity() = default;
+    DmoIdentity(const DmoIdentity&) = delete;
+    DmoIdentity& operator=(const DmoIdentity&) = delete;
+
+    virtual HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) = 0;
+
+    ModuleObjectToken moduleToken_;
+    IUnknown* outer_;
+
+  private:
+    class Inner : public IUnknown {
+      public:
+        explicit Inner(DmoIdentity* owner) : owner_(owner) {}
+        STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+            return owner_->NonDelegatingQueryInterface(iid, out);
+        }
+        STDMETHODIMP_(ULONG) AddRef() override;
+        STDMETHODIMP_(ULONG) Release() override;
+
+      private:
+        DmoIdentity* owner_;
+    };
+
+    Inner inner_{this};
+    LONG refs_ = 1;
+};
+
+class ResonantDmo : private DmoIdentity,
+                    public SettingsFaces,
+                    public IMediaObject,
+                    public IMediaObjectInPlace {
+  public:
+    // The factory's create function: the non-delegating unknown with one reference.
+    static IUnknown* Create(IUnknown* outer, HRESULT* result);
+
+    // IUnknown of every face: the outer unknown's.
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IPersist of IPersistStream.
+    STDMETHODIMP GetClassID(CLSID* clsid) override;
+
+    // IMediaObject: one input stream and one output stream of the same type.
+    STDMETHODIMP GetStreamCount(DWORD* inputs, DWORD* outputs) override;
+    STDMETHODIMP GetInputStreamInfo(DWORD index, DWORD* flags) override;
+    STDMETHODIMP GetOutputStreamInfo(DWORD index, DWORD* flags) override;
+    STDMETHODIMP GetInputType(DWORD index, DWORD typeIndex, DMO_MEDIA_TYPE* type) override;
+    STDMETHODIMP GetOutputType(DWORD index, DWORD typeIndex, DMO_MEDIA_TYPE* type) override;
+    STDMETHODIMP SetInputType(DWORD index, const DMO_MEDIA_TYPE* type, DWORD flags) override;
+    STDMETHODIMP SetOutputType(DWORD index, const DMO_MEDIA_TYPE* type, DWORD flags) override;
+    STDMETHODIMP GetInputCurrentType(DWORD index, DMO_MEDIA_TYPE* type) override;
+    STDMETHODIMP GetOutputCurrentType(DWORD index, DMO_MEDIA_TYPE* type) override;
+    STDMETHODIMP GetInputSizeInfo(DWORD index, DWORD* size, DWORD* lookahead,
+                                  DWORD* alignment) override;
+    STDMETHODIMP GetOutputSizeInfo(DWORD index, DWORD* size, DWORD* alignment) override;
+    STDMETHODIMP GetInputMaxLatency(DWORD index, REFERENCE_TIME* latency) override;
+    STDMETHODIMP SetInputMaxLatency(DWORD index, REFERENCE_TIME latency) override;
+    STDMETHODIMP Flush() override;
+    STDMETHODIMP Discontinuity(DWORD index) override;
+    STDMETHODIMP AllocateStreamingResources() override;
+    STDMETHODIMP FreeStreamingResources() override;
+    STDMETHODIMP GetInputStatus(DWORD index, DWORD* flags) override;
+    STDMETHODIMP ProcessInput(DWORD index, IMediaBuffer* buffer, DWORD flags, REFERENCE_TIME time,
+                              REFERENCE_TIME length) override;
+    STDMETHODIMP ProcessOutput(DWORD flags, DWORD count, DMO_OUTPUT_DATA_BUFFER* buffers,
+                               DWORD* status) override;
+    STDMETHODIMP Lock(LONG lock) override;
+
+    // IMediaObjectInPlace
+    STDMETHODIMP Process(ULONG size, BYTE* data, REFERENCE_TIME start, DWORD flags) override;
+    STDMETHODIMP Clone(IMediaObjectInPlace** out) override;
+    STDMETHODIMP GetLatency(REFERENCE_TIME* latency) override;
+
+  private:
+    // The buffer ProcessInput took, until ProcessOutput has passed all of its frames on.
+    struct HeldInput {
+        IMediaBuffer* buffer = nullptr;
+        BYTE* data = nullptr;
+        DWORD frames = 0;
+        DWORD done = 0;
+        DWORD flags = 0;  // the input's DMO_INPUT_DATA_BUFFERF_* flags
+        REFERENCE_TIME time = 0;
+        REFERENCE_TIME length = 0;
+        bool restart = false;
+    };
+
+    ResonantDmo(IUnknown* outer, HRESULT* result);
+    ~ResonantDmo() override;
+    // A new object with one reference on its non-delegating unknown, or null with *result.
+    static ResonantDmo* New(IUnknown* outer, HRESULT* result);
+
+    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
+    // Object lock held for all of these.
+    bool TypesSet() const { return inputSet_ && outputSet_; }
+    HRESULT StartIfNeeded();
+    void EndStream();
+    void DropHeld();
+    // Stamps the frames of the held buffer from `first` on with its time base.
+    REFERENCE_TIME HeldTimeAt(DWORD first) const;
+    // The next stretch of the held buffer, filtered into `out` (room for `room` frames).
+    HRESULT FilterHeld(BYTE* out, DWORD room, DWORD* frames);
+
+    CriticalLock lock_;
+    // Lock(TRUE) calls not yet matched by Lock(FALSE), all on lockOwner_'s thread.
+    LONG lockDepth_ = 0;
+    DWORD lockOwner_ = 0;
+    AM_MEDIA_TYPE inputType_{};
+    AM_MEDIA_TYPE outputType_{};
+    bool inputSet_ = false;
+    bool outputSet_ = false;
+    bool started_ = false;
+    // A discontinuity came: the next buffer taken restarts the filter state.
+    bool restartNext_ = false;
+    HeldInput held_;
+};
