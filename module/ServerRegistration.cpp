@@ -1,8 +1,10 @@
-// DllRegisterServer and DllUnregisterServer: the class keys of every row, and the filter's
-// entry in the filter mapper, once directly and once through the object's IAMovieSetup.
-// Both stop at the first failure and return it; keys written before it remain.
+// DllRegisterServer and DllUnregisterServer: the class keys of every row, the filter's entry
+// in the filter mapper, once directly and once through the object's IAMovieSetup, and the
+// DMO's entry in the DMO registry. Both stop at the first failure and return it; keys written
+// before it remain.
 #include "framework/InPlaceFilter.h"
 #include "framework/Registration.h"
+#include "module/DmoRegistration.h"
 #include "module/Module.h"
 
 namespace {
@@ -90,16 +92,20 @@ STDAPI DllRegisterServer() {
         if (SUCCEEDED(hr)) hr = UpdateThroughObject(kFactories[i], true);
         if (FAILED(hr)) return hr;
     }
-    return S_OK;
+    // Last: a host that finds the DMO in its category can then create it by class.
+    return RegisterDmo();
 }
 
 STDAPI DllUnregisterServer() {
+    // First: no host should find the DMO in its category once its class is gone.
+    HRESULT hr = UnregisterDmo();
+    if (FAILED(hr)) return hr;
     for (size_t i = kFactoryCount; i-- > 0;) {
-        HRESULT hr = UpdateThroughObject(kFactories[i], false);
+        hr = UpdateThroughObject(kFactories[i], false);
         if (SUCCEEDED(hr)) hr = DeleteClassKey(*kFactories[i].clsid);
         if (FAILED(hr)) return hr;
     }
-    HRESULT hr = UpdateMapper(false);
+    hr = UpdateMapper(false);
     if (FAILED(hr)) return hr;
     return DeleteClassKeys();
 }

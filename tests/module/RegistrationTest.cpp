@@ -1,6 +1,9 @@
 // Self-registration of the DLL through the system's regsvr32 and through the filter's own
-// IAMovieSetup, read back from the registry and the filter mapper. Other test programs in the
-// same prefix create the filter by class, so the DLL is left registered at the end.
+// IAMovieSetup, read back from the registry, the filter mapper and the DMO registry. Other test
+// programs in the same prefix create the filter by class, so the DLL is left registered at the
+// end. Each tree's program sees its own registry view, so the two trees cover both.
+#include <dmo.h>
+
 #include "filter/FilterSetup.h"
 #include "framework/ClassFactory.h"
 #include "framework/Registration.h"
@@ -11,6 +14,7 @@ namespace {
 
 const wchar_t kFilterName[] = L"Veltrin Resonant Filter";
 const wchar_t kPageName[] = L"Veltrin Resonant Filter Prop Page";
+const wchar_t kDmoName[] = L"Veltrin Resonant Filter DMO";
 
 class LeaveRegistered : public ::testing::Environment {
   public:
@@ -46,6 +50,23 @@ class Registration : public FilterDllTest {
         EXPECT_EQ(0x00200000u, data[1]) << "merit";
         EXPECT_EQ(2u, data[2]) << "pin count";
     }
+
+    // The name DMOEnum lists for the DMO in the audio-effect category; empty when not listed.
+    static std::wstring ListedDmoName() {
+        IEnumDMO* dmos = nullptr;
+        EXPECT_EQ(S_OK, DMOEnum(DMOCATEGORY_AUDIO_EFFECT, 0, 0, nullptr, 0, nullptr, &dmos));
+        std::wstring listed;
+        CLSID clsid = {};
+        WCHAR* name = nullptr;
+        DWORD fetched = 0;
+        while (dmos != nullptr && dmos->Next(1, &clsid, &name, &fetched) == S_OK && fetched == 1) {
+            if (IsEqualCLSID(clsid, CLSID_ResonantFilterDmo)) listed = name ? name : L"(no name)";
+            CoTaskMemFree(name);
+            name = nullptr;
+        }
+        if (dmos != nullptr) dmos->Release();
+        return listed;
+    }
 };
 
 TEST_F(Registration, RegsvrWritesBothClassKeysAndTheMapperEntry) {
@@ -54,11 +75,39 @@ TEST_F(Registration, RegsvrWritesBothClassKeysAndTheMapperEntry) {
     ExpectMapperEntry();
 }
 
+// Hosts find the DMO by category and create it by class; in place, it gives what it takes.
+TEST_F(Registration, RegsvrEntersTheDmoInTheAudioEffectCategoryWithItsTypes) {
+    EXPECT_EQ(kDmoName, ListedDmoName());
+    const DMO_PARTIAL_MEDIATYPE expected[] = {{MEDIATYPE_Audio, MEDIASUBTYPE_PCM},
+                                              {MEDIATYPE_Audio, MEDIASUBTYPE_IEEE_FLOAT}};
+    DMO_PARTIAL_MEDIATYPE in[4] = {}, out[4] = {};
+    ULONG inCount = 0, outCount = 0;
+    ASSERT_EQ(S_OK, DMOGetTypes(CLSID_ResonantFilterDmo, 4, &inCount, in, 4, &outCount, out));
+    ASSERT_EQ(2u, inCount);
+    ASSERT_EQ(2u, outCount);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(IsEqualGUID(expected[i].type, in[i].type) &&
+                    IsEqualGUID(expected[i].subtype, in[i].subtype))
+            << "input type " << i;
+        EXPECT_TRUE(IsEqualGUID(expected[i].type, out[i].type) &&
+                    IsEqualGUID(expected[i].subtype, out[i].subtype))
+            << "output type " << i;
+    }
+    // Where unregistering is checked to leave nothing.
+    EXPECT_TRUE(KeyExists(DmoKey(CLSID_ResonantFilterDmo)));
+    EXPECT_TRUE(KeyExists(DmoCategoryEntryKey(DMOCATEGORY_AUDIO_EFFECT, CLSID_ResonantFilterDmo)));
+    ExpectClassKey(CLSID_ResonantFilterDmo, kDmoName, DllPath());
+}
+
 TEST_F(Registration, RegsvrUnregisterLeavesNothingAndMayRepeat) {
     ASSERT_EQ(0, RunRegsvr32(L"/u /s", DllPath()));
     EXPECT_FALSE(KeyExists(ClassKey(CLSID_ResonantFilter)));
     EXPECT_FALSE(KeyExists(ClassKey(CLSID_ResonantFilterPage)));
+    EXPECT_FALSE(KeyExists(ClassKey(CLSID_ResonantFilterDmo)));
     EXPECT_FALSE(KeyExists(MapperKey(CLSID_ResonantFilter)));
+    EXPECT_FALSE(KeyExists(DmoKey(CLSID_ResonantFilterDmo)));
+    EXPECT_FALSE(KeyExists(DmoCategoryEntryKey(DMOCATEGORY_AUDIO_EFFECT, CLSID_ResonantFilterDmo)));
+    EXPECT_EQ(L"", ListedDmoName());
     EXPECT_EQ(0, RunRegsvr32(L"/u /s", DllPath())) << "nothing left to remove is not a failure";
 }
 

@@ -24,6 +24,20 @@ inline std::wstring MapperKey(REFCLSID clsid) {
     return ClassKey(CLSID_LegacyAmFilterCategory) + L"\\Instance\\" + GuidText(clsid);
 }
 
+// The DMO registry names classes and categories without braces.
+inline std::wstring BareGuidText(REFGUID guid) {
+    return GuidText(guid).substr(1, 36);
+}
+
+inline std::wstring DmoKey(REFCLSID clsid) {
+    return L"DirectShow\\MediaObjects\\" + BareGuidText(clsid);
+}
+
+inline std::wstring DmoCategoryEntryKey(REFGUID category, REFCLSID clsid) {
+    return L"DirectShow\\MediaObjects\\Categories\\" + BareGuidText(category) + L"\\" +
+           BareGuidText(clsid);
+}
+
 inline bool KeyExists(const std::wstring& key) {
     HKEY handle = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
