@@ -2,6 +2,7 @@
 
 #include "DeterministicSine.h"
 #include "DspCore.h"
+#include "RampRun.h"
 
 namespace {
 constexpr double kPi = 3.141592653589793;
@@ -72,6 +73,101 @@ void AdvanceRamps(DspCore* core) {
                                       core->sampleRate);
     c.damping = Damping(ClampTo(kParamResonance, core->ramps[kRampResonance].value));
     SetWetDry(&c, ClampTo(kParamWetDry, core->ramps[kRampWetDry].value));
+}
+
+namespace {
+
+// A ramp whose step and curve are zero settles by the second frame (the additions may only
+// turn -0.0 into +0.0), so it moves at most twice, its values stored at 1 and 2.
+void StepStill(ParamRamp& ramp, DWORD count, double* values) {
+    for (DWORD i = 1; i <= count && i <= 2; ++i) {
+        ramp.value += ramp.step;
+        ramp.step += ramp.curve;
+        values[i] = ramp.value;
+    }
+}
+
+double FrequencyOf(double hz, double rate) {
+    return FrequencyCoefficient(ClampTo(kParamFrequency, hz), rate);
+}
+double DampingOf(double resonance) {
+    return Damping(ClampTo(kParamResonance, resonance));
+}
+double WetOf(double wetDry) {
+    return ClampTo(kParamWetDry, wetDry) * 0.01;
+}
+
+// Entries 3..count of `to` set to entry 2, where a still ramp has settled.
+void Fill(double* to, DWORD count) {
+    for (DWORD i = 3; i <= count; ++i)
+        to[i] = to[2];
+}
+
+}  // namespace
+
+void BeginRampRun(DspCore* core, DWORD count, const CoefficientSet& first, RampRun* run) {
+    RampCoefficients& out = run->coef;
+    out.freqCoef[0] = first.freqCoef;
+    out.damping[0] = first.damping;
+    out.wetGain[0] = first.wetGain;
+    out.dryGain[0] = first.dryGain;
+    run->count = count;
+    for (int r = 0; r < kRampCount; ++r) {
+        ParamRamp& ramp = core->ramps[r];
+        run->moves[r] = ramp.step != 0.0 || ramp.curve != 0.0;
+        if (!run->moves[r]) StepStill(ramp, count, run->values[r]);
+    }
+    // A still ramp: computed for its first two frames, the rest as the second.
+    const double rate = core->sampleRate;
+    for (DWORD i = 1; i <= count && i <= 2; ++i) {
+        if (!run->moves[kRampFrequency])
+            out.freqCoef[i] = FrequencyOf(run->values[kRampFrequency][i], rate);
+        if (!run->moves[kRampResonance]) out.damping[i] = DampingOf(run->values[kRampResonance][i]);
+        if (!run->moves[kRampWetDry]) {
+            out.wetGain[i] = WetOf(run->values[kRampWetDry][i]);
+            out.dryGain[i] = 1.0 - out.wetGain[i];
+        }
+    }
+    if (!run->moves[kRampFrequency]) Fill(out.freqCoef, count);
+    if (!run->moves[kRampResonance]) Fill(out.damping, count);
+    if (!run->moves[kRampWetDry]) {
+        Fill(out.wetGain, count);
+        Fill(out.dryGain, count);
+    }
+}
+
+void FinishRampRun(DspCore* core, RampRun* run, DWORD from) {
+    RampCoefficients& out = run->coef;
+    const double rate = core->sampleRate;
+    for (DWORD i = from; i <= run->count; ++i) {
+        for (int r = 0; r < kRampCount; ++r) {
+            if (!run->moves[r]) continue;
+            ParamRamp& ramp = core->ramps[r];
+            ramp.value += ramp.step;
+            ramp.step += ramp.curve;
+            run->values[r][i] = ramp.value;
+        }
+        if (run->moves[kRampFrequency])
+            out.freqCoef[i] = FrequencyOf(run->values[kRampFrequency][i], rate);
+        if (run->moves[kRampResonance]) out.damping[i] = DampingOf(run->values[kRampResonance][i]);
+        if (run->moves[kRampWetDry]) {
+            out.wetGain[i] = WetOf(run->values[kRampWetDry][i]);
+            out.dryGain[i] = 1.0 - out.wetGain[i];
+        }
+    }
+    CoefficientSet& c = core->coef;
+    c.freqCoef = out.freqCoef[run->count];
+    c.damping = out.damping[run->count];
+    c.wetGain = out.wetGain[run->count];
+    c.dryGain = out.dryGain[run->count];
+}
+
+void ComputeRampRun(DspCore* core, DWORD count, RampRun* run) {
+    BeginRampRun(core, count, core->coef, run);
+    const DWORD paired = PairedEntries(count);
+    for (DWORD i = 1; i < paired; i += 2)
+        ComputeRampPair(core, run, i);
+    FinishRampRun(core, run, paired + 1);
 }
 
 void ResetStates(DspCore* core) {

@@ -59,6 +59,15 @@ void LoadCoefficients(DspCore* core, const ParamSnapshot& snapshot,
 // One frame on: moves the ramps and recomputes the coefficients from them.
 void AdvanceRamps(DspCore* core);
 
+// Frames per run of coefficients computed ahead of the recurrence (see RampRun.h).
+constexpr DWORD kRampBlock = 64;
+struct RampCoefficients {
+    double freqCoef[kRampBlock + 1];
+    double damping[kRampBlock + 1];
+    double wetGain[kRampBlock + 1];
+    double dryGain[kRampBlock + 1];
+};
+
 void ResetStates(DspCore* core);
 // Zeroes any section left holding a non-finite value, so one bad sample does not silence the
 // stream until the next restart.

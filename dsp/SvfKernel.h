@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "DspCore.h"
+#include "RampRun.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -109,25 +110,15 @@ template <typename Sample, bool Fourth, int Type, bool Moving>
 void SvfLoopStereo(DspCore* core, Sample* buffer, DWORD frames) {
     SvfPair first = PackStates(core->states[0], core->states[1]);
     SvfPair second = PackStates(core->states[2], core->states[3]);
-    __m128d f = _mm_set1_pd(core->coef.freqCoef);
-    __m128d d = _mm_set1_pd(core->coef.damping);
-    __m128d wet = _mm_set1_pd(core->coef.wetGain);
-    __m128d dry = _mm_set1_pd(core->coef.dryGain);
-    for (DWORD n = 0; n < frames; ++n) {
+    ForEachFrame<Moving>(core, frames, [&](DWORD n, double fc, double dc, double wc, double yc) {
+        const __m128d f = _mm_set1_pd(fc), d = _mm_set1_pd(dc);
         Sample* frame = buffer + size_t(n) * 2;
         const __m128d x = LoadPair(frame);
-        const __m128d dryPart = _mm_mul_pd(x, dry);
+        const __m128d dryPart = _mm_mul_pd(x, _mm_set1_pd(yc));
         __m128d y = SvfTickPair<Type>(first, x, f, d);
         if (Fourth) y = SvfTickPair<Type>(second, RoundPair(y, frame), f, d);
-        StorePair(frame, _mm_add_pd(_mm_mul_pd(wet, y), dryPart));
-        if (Moving) {
-            AdvanceRamps(core);
-            f = _mm_set1_pd(core->coef.freqCoef);
-            d = _mm_set1_pd(core->coef.damping);
-            wet = _mm_set1_pd(core->coef.wetGain);
-            dry = _mm_set1_pd(core->coef.dryGain);
-        }
-    }
+        StorePair(frame, _mm_add_pd(_mm_mul_pd(_mm_set1_pd(wc), y), dryPart));
+    });
     UnpackStates(first, &core->states[0], &core->states[1]);
     UnpackStates(second, &core->states[2], &core->states[3]);
 }
@@ -146,11 +137,7 @@ void SvfLoop(DspCore* core, Sample* buffer, DWORD frames) {
 #endif
     SvfState first[2] = {core->states[0], core->states[1]};
     SvfState second[2] = {core->states[2], core->states[3]};
-    double f = core->coef.freqCoef;
-    double d = core->coef.damping;
-    double wet = core->coef.wetGain;
-    double dry = core->coef.dryGain;
-    for (DWORD n = 0; n < frames; ++n) {
+    ForEachFrame<Moving>(core, frames, [&](DWORD n, double f, double d, double wet, double dry) {
         Sample* frame = buffer + size_t(n) * Channels;
         for (int ch = 0; ch < Channels; ++ch) {
             const Sample x = frame[ch];
@@ -159,14 +146,7 @@ void SvfLoop(DspCore* core, Sample* buffer, DWORD frames) {
             if (Fourth) y = SvfTick<Type>(second[ch], Between<Sample>(y), f, d);
             frame[ch] = Sample(wet * y + dryPart);
         }
-        if (Moving) {
-            AdvanceRamps(core);
-            f = core->coef.freqCoef;
-            d = core->coef.damping;
-            wet = core->coef.wetGain;
-            dry = core->coef.dryGain;
-        }
-    }
+    });
     core->states[0] = first[0];
     core->states[1] = first[1];
     core->states[2] = second[0];

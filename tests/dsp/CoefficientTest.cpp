@@ -1,8 +1,10 @@
 // Coefficient design: the worked values, the cut-off clamp, the deterministic sine and ramps.
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "dsp/DeterministicSine.h"
+#include "dsp/RampRun.h"
 #include "support/DspFixture.h"
 
 namespace {
@@ -103,3 +105,42 @@ TEST_F(CoefficientTest, RampsBeyondTheRangeAreClampedBeforeTheCoefficients) {
 }
 
 }  // namespace
+
+// Computing a run of coefficients ahead gives the bits of advancing frame by frame, for ramps
+// inside, across and beyond the ranges, at odd and even run lengths.
+TEST(RampBlockTest, ARunComputedAheadMatchesFrameByFrameBitForBit) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<> unit(0.0, 1.0);
+    for (int trial = 0; trial < 2000; ++trial) {
+        DspCore a{};
+        a.sampleRate = trial % 3 == 0 ? 8000.0 : 44100.0 + trial;
+        a.coef = CoefficientSet{0.1, 0.5, 0.3, 0.7, 0, 0};
+        const double spans[kRampCount] = {30000, 150, 150};
+        for (ParamRamp& r : a.ramps) {
+            const double span = spans[&r - a.ramps];
+            r = ParamRamp{unit(rng) * span - 0.1 * span, (unit(rng) - 0.5) * span * 1e-2,
+                          (unit(rng) - 0.5) * span * 1e-5};
+        }
+        if (trial % 50 == 0) a.ramps[kRampFrequency].value = std::nan("");
+        if (trial % 7 == 0) a.ramps[kRampWetDry] = ParamRamp{-0.0, -0.0, -0.0};
+        if (trial % 11 == 0) a.ramps[kRampResonance] = ParamRamp{100.0, 0.0, 0.0};
+        if (trial % 3 == 1) a.ramps[kRampFrequency] = ParamRamp{25000.0, 0.0, 0.0};
+        if (trial % 4 == 1) a.ramps[kRampWetDry].curve = 0.0;
+        DspCore b = a;
+        const DWORD count = DWORD(1 + trial % kRampBlock);
+        RampRun ahead;
+        ComputeRampRun(&a, count, &ahead);
+        const RampCoefficients& run = ahead.coef;
+        // Compared as bits, so a zero of the other sign counts as a difference.
+        auto same = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+        for (DWORD i = 0; i <= count; ++i) {
+            ASSERT_TRUE(same(run.freqCoef[i], b.coef.freqCoef)) << trial << " frame " << i;
+            ASSERT_TRUE(same(run.damping[i], b.coef.damping)) << trial << " frame " << i;
+            ASSERT_TRUE(same(run.wetGain[i], b.coef.wetGain)) << trial << " frame " << i;
+            ASSERT_TRUE(same(run.dryGain[i], b.coef.dryGain)) << trial << " frame " << i;
+            if (i < count) AdvanceRamps(&b);
+        }
+        ASSERT_EQ(std::memcmp(&a.coef, &b.coef, sizeof a.coef), 0);
+        ASSERT_EQ(std::memcmp(a.ramps, b.ramps, sizeof a.ramps), 0);
+    }
+}
