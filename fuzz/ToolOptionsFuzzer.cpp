@@ -51,7 +51,8 @@ const char* const kWords[] = {"--preset",
                               "1e308",
                               "-0",
                               "in.wav",
-                              "out.wav"};
+                              "out.wav",
+                              "--dmo"};
 constexpr size_t kWordCount = sizeof kWords / sizeof kWords[0];
 
 std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
@@ -98,6 +99,7 @@ void CheckAccepted(const ToolOptions& o) {
     Check(o.block <= 1048576, "the block is 0 or 1 to 1048576 frames");
     Check(o.pageClose >= 0 && o.pageClose <= 86400, "the page closes within a day");
     Check(!(o.direct && o.page), "the page is never shown on the direct path");
+    Check(!(o.dmo && (o.direct || o.page)), "the DMO runs only in a graph, without the page");
 }
 
 const std::vector<std::string>& PresetNames() {

@@ -237,6 +237,8 @@ bool ParseArguments(int argc, char** argv, ToolOptions* o, std::string* error) {
             o->pageClose = v;
         } else if (arg == "--direct") {
             o->direct = true;
+        } else if (arg == "--dmo") {
+            o->dmo = true;
         } else if (arg == "--quiet") {
             o->quiet = true;
         } else if (arg == "--list-presets") {
@@ -261,6 +263,14 @@ bool ParseArguments(int argc, char** argv, ToolOptions* o, std::string* error) {
     }
     if (o->page && o->direct) {
         *error = "--page shows the page while the graph streams: leave out --direct";
+        return false;
+    }
+    if (o->dmo && o->direct) {
+        *error = "--dmo streams through the DMO Wrapper filter in a graph: leave out --direct";
+        return false;
+    }
+    if (o->dmo && o->page) {
+        *error = "--dmo runs the graph without the page: leave out --page";
         return false;
     }
     if (o->direct && o->hasFormat && o->format != Encoding::Float32) {
@@ -311,6 +321,8 @@ std::string ToolUsage(const char* tool) {
            "shorter)\n"
            "  --direct                    through the direct float-buffer interface, 32-bit "
            "float\n"
+           "  --dmo                       rfhost: through the DMO in the platform's DMO Wrapper "
+           "filter\n"
            "  --plot FILE.png             the magnitude response of the final settings\n"
            "  --save-settings FILE  --load-settings FILE\n"
            "                              the 44-byte settings record (loaded before the "

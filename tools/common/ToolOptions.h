@@ -25,6 +25,7 @@ struct ToolOptions {
     std::string saveSettings, loadSettings;
     bool direct = false, quiet = false, listPresets = false, info = false, help = false;
     bool page = false;     // show the property page (rfhost)
+    bool dmo = false;      // the DMO in the DMO Wrapper filter instead of the filter (rfhost)
     double pageClose = 0;  // close it after this many seconds; 0 = when the user does
     std::string input, output;
 

@@ -1,5 +1,8 @@
 #include "tools/host/HostFilter.h"
 
+#include <dmodshow.h>
+#include <dmoreg.h>
+
 #include <cstdio>
 
 #include "tools/common/System.h"
@@ -42,24 +45,55 @@ HRESULT HostFilter::Create(std::string* error) {
         *error = "the filter is not registered: run regsvr32 ResonantFilter.dll first";
         return hr;
     }
-    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IMediaParams, &params_);
+    if (FAILED(hr)) {
+        *error = "cannot create the filter (" + HresultText(hr) + ")";
+        return hr;
+    }
+    return QueryFaces(true, "the filter", error);
+}
+
+HRESULT HostFilter::CreateDmo(std::string* error) {
+    HRESULT hr = CoCreateInstance(CLSID_DMOWrapperFilter, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IBaseFilter, reinterpret_cast<void**>(&filter_));
+    if (FAILED(hr)) {
+        *error = "cannot create the DMO Wrapper filter (" + HresultText(hr) + ")";
+        return hr;
+    }
+    IDMOWrapperFilter* wrapper = nullptr;
+    hr = Face(filter_, IID_IDMOWrapperFilter, &wrapper);
+    if (SUCCEEDED(hr)) hr = wrapper->Init(CLSID_ResonantFilterDmo, DMOCATEGORY_AUDIO_EFFECT);
+    SafeRelease(wrapper);
+    if (hr == REGDB_E_CLASSNOTREG) {
+        *error = "the DMO is not registered: run regsvr32 ResonantFilter.dll first";
+        return hr;
+    }
+    if (FAILED(hr)) {
+        *error = "the DMO Wrapper filter cannot load the DMO (" + HresultText(hr) + ")";
+        return hr;
+    }
+    return QueryFaces(false, "the DMO", error);
+}
+
+HRESULT HostFilter::QueryFaces(bool direct, const char* what, std::string* error) {
+    HRESULT hr = Face(filter_, IID_IMediaParams, &params_);
     if (SUCCEEDED(hr)) hr = Face(filter_, IID_IMediaParamInfo, &info_);
     if (SUCCEEDED(hr)) hr = Face(filter_, IID_IFilterPresets, &presets_);
     if (SUCCEEDED(hr)) hr = Face(filter_, IID_IFilterSettings, &settings_);
-    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IDirectProcess, &direct_);
+    if (SUCCEEDED(hr) && direct) hr = Face(filter_, IID_IDirectProcess, &direct_);
     if (SUCCEEDED(hr)) hr = Face(filter_, IID_IPersistStream, &persist_);
-    if (FAILED(hr)) *error = "cannot create the filter (" + HresultText(hr) + ")";
+    if (FAILED(hr)) *error = std::string("cannot create ") + what + " (" + HresultText(hr) + ")";
     return hr;
 }
 
 std::string HostFilter::ServerPath() const {
-    // The module holding the object's interface table is the server that made it.
+    // The module holding the object's interface table is the server that made it. The parameter
+    // face, since in the wrapper only the aggregated DMO is ours.
     HMODULE module = nullptr;
     WCHAR wide[MAX_PATH] = {};
     char path[3 * MAX_PATH] = {};
     if (!GetModuleHandleExW(
             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            *reinterpret_cast<LPCWSTR*>(filter_), &module) ||
+            *reinterpret_cast<LPCWSTR*>(params_), &module) ||
         GetModuleFileNameW(module, wide, MAX_PATH) == 0 ||
         WideCharToMultiByte(CP_UTF8, 0, wide, -1, path, sizeof path, nullptr, nullptr) == 0)
         return "?";

@@ -1,5 +1,6 @@
 // The filter as an editor holds it: created through COM from its registration, and driven only
-// through its public interfaces.
+// through its public interfaces. Or the DMO inside the platform's DMO Wrapper filter, reached
+// through the wrapper's own QueryInterface, as a DirectShow application holds it.
 #pragma once
 
 #include "platform/Platform.h"
@@ -21,6 +22,8 @@ class HostFilter {
 
     // CoCreateInstance and the interfaces the host uses; a message for the user on failure.
     HRESULT Create(std::string* error);
+    // The wrapper after Init with the DMO; it has no direct interface.
+    HRESULT CreateDmo(std::string* error);
 
     std::vector<std::string> PresetNames();
     // The options' settings, in order: stored settings, preset, values, envelopes.
@@ -37,6 +40,9 @@ class HostFilter {
     IMediaParamInfo* Info() { return info_; }
 
   private:
+    // The faces the host uses; `what` names the object in a failure message.
+    HRESULT QueryFaces(bool direct, const char* what, std::string* error);
+
     IBaseFilter* filter_ = nullptr;
     IMediaParams* params_ = nullptr;
     IMediaParamInfo* info_ = nullptr;

@@ -1,7 +1,8 @@
 // rfhost: drives the registered ResonantFilter.dll the way an editor does. It creates the filter
 // with CoCreateInstance, builds a real graph (File Source, WAVE Parser, the filter, a sink that
 // writes a WAV file) and runs it with no clock; or, with --direct, feeds it 32-bit float buffers
-// through its direct interface.
+// through its direct interface; or, with --dmo, puts the DMO in the platform's DMO Wrapper filter
+// in the filter's place.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -58,7 +59,8 @@ bool ProcessDirect(const ToolOptions& o, IDirectProcess* direct, AudioData& audi
     return true;
 }
 
-// The impulse response of a second filter holding `values`, through its direct interface.
+// The impulse response of a second filter holding `values`, through its direct interface; the
+// DMO sounds the same, so it stands for the DMO too.
 bool MeasureImpulse(const MP_DATA values[kParamCount], DWORD rate, std::vector<float>* impulse,
                     std::string* error) {
     HostFilter probe;
@@ -88,7 +90,7 @@ int ListPresets(HostFilter& host) {
 int Run(const ToolOptions& o) {
     HostFilter host;
     std::string error;
-    if (FAILED(host.Create(&error))) return Failure(error);
+    if (FAILED(o.dmo ? host.CreateDmo(&error) : host.Create(&error))) return Failure(error);
     if (o.listPresets) ListPresets(host);
     if (o.info) {
         std::printf("server %s (%u-bit)\n", host.ServerPath().c_str(), unsigned(sizeof(void*) * 8));
@@ -133,7 +135,9 @@ int Run(const ToolOptions& o) {
             std::printf("%s: %s -> %s: %.0f frames, %u ch, %lu Hz, %s, %s%s", kTool,
                         o.input.c_str(), o.output.c_str(), frames, unsigned(audio.channels),
                         (unsigned long)audio.rate, EncodingName(audio.encoding),
-                        o.direct ? "direct" : "through the graph",
+                        o.direct ? "direct"
+                        : o.dmo  ? "through the DMO Wrapper filter"
+                                 : "through the graph",
                         preset >= 0 ? (", preset " + names[size_t(preset)]).c_str() : "");
             if (seconds > 0)
                 std::printf(": %.1f M frames/s (%.0fx real time)", frames / seconds / 1e6,
