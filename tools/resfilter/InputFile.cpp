@@ -1,5 +1,7 @@
 #include "tools/resfilter/InputFile.h"
 
+#include <cstring>
+
 namespace {
 
 Encoding NativeEncoding(int format) {
@@ -41,6 +43,7 @@ bool InputFile::Open(const std::string& path, std::string* error) {
         return false;
     }
     const Encoding e = NativeEncoding(info.format);
+    subformat_ = info.format & SF_FORMAT_SUBMASK;
     const bool integer = e != Encoding::Float32 && e != Encoding::Float64;
     // Unnormalised integers are the file's own values, exact in a double.
     if (integer) sf_command(file_, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
@@ -52,8 +55,41 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     return true;
 }
 
+// 16-bit and 32-bit integer files read straight into the stream's samples when the stream
+// keeps their encoding: the same values as the round trip through doubles, with no conversion.
+// Little-endian hosts only, where the samples in memory are the file's byte order.
+bool InputFile::ReadDirect(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes) {
+    const uint16_t probe = 1;
+    uint8_t first = 0;
+    std::memcpy(&first, &probe, 1);
+    const bool direct = first == 1 && to == native_.encoding &&
+                        ((to == Encoding::Pcm16 && subformat_ == SF_FORMAT_PCM_16) ||
+                         (to == Encoding::Pcm32 && subformat_ == SF_FORMAT_PCM_32));
+    if (!direct) return false;
+    const size_t frameBytes = format_.channels * BytesPerSample(to);
+    bytes->resize(size_t(frames) * frameBytes);
+    size_t got = 0;
+    while (got < frames) {
+        uint8_t* at = bytes->data() + got * frameBytes;
+        const sf_count_t want = sf_count_t(frames - got);
+        const sf_count_t n = to == Encoding::Pcm16
+                                 ? sf_readf_short(file_, reinterpret_cast<short*>(at), want)
+                                 : sf_readf_int(file_, reinterpret_cast<int*>(at), want);
+        if (n <= 0) break;
+        got += size_t(n);
+    }
+    bytes->resize(got * frameBytes);
+    return true;
+}
+
 bool InputFile::Read(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes,
                      std::string* error) {
+    if (ReadDirect(frames, to, bytes)) {
+        const int status = sf_error(file_);
+        if (status == SF_ERR_NO_ERROR) return true;
+        *error = sf_error_number(status);
+        return false;
+    }
     const size_t channels = format_.channels;
     values_.resize(size_t(frames) * channels);
     // libsndfile may hand back fewer frames than asked before the end; only 0 means the end.

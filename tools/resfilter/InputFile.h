@@ -29,7 +29,10 @@ class InputFile {
     bool Read(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes, std::string* error);
 
   private:
+    bool ReadDirect(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes);
+
     SNDFILE* file_ = nullptr;
+    int subformat_ = 0;
     AudioData format_;
     uint64_t claimed_ = 0;
     double scale_ = 1.0;

@@ -19,6 +19,7 @@
 #include "tools/common/ToolOptions.h"
 #include "tools/common/WavFile.h"
 #include "tools/resfilter/InputFile.h"
+#include "tools/resfilter/Pipeline.h"
 
 namespace {
 
@@ -111,13 +112,15 @@ struct Streamed {
 };
 
 // Runs the stream through the core the way the DLL's pins or its direct interface would, one
-// media sample at a time, writing each as it comes out so memory does not grow with the file.
-// Returns the exit status.
+// media sample at a time. Chunks of whole samples are read ahead and written behind on threads
+// of their own, so memory does not grow with the file. Returns the exit status.
 int Process(const ToolOptions& o, Core& core, InputFile& in, const AudioData& stream,
             WavWriter& writer, Streamed* done) {
     const WAVEFORMATEX format = StreamWaveFormat(stream.encoding, stream.channels, stream.rate);
     const ScheduleCursor cut =
         o.block ? ScheduleCursor::Block(o.block, stream.rate) : ScheduleCursor::Parser(format);
+    const uint32_t block = cut.BlockFrames();
+    if (block == 0) return 0;
     Progress progress(kTool, !o.quiet, in.ClaimedFrames());
     if (o.direct) {
         if (FAILED(core.driver.Init(stream.channels, stream.rate)))
@@ -126,30 +129,41 @@ int Process(const ToolOptions& o, Core& core, InputFile& in, const AudioData& st
         core.driver.StoreFormat(format);
         if (FAILED(core.driver.StartStreaming())) return Failure("the filter could not stream");
     }
-    std::vector<uint8_t> bytes;
+    // About a second and a half of samples per chunk at the parser's cuts.
+    const uint32_t perChunk = block < 65536 ? 65536 / block : 1;
+    ReadAhead reader(in, block * perChunk, stream.encoding);
+    WriteBehind output(writer);
+    std::vector<uint8_t> chunk;
     std::string error;
-    for (uint32_t block = cut.BlockFrames(); block > 0;) {
-        if (!in.Read(block, stream.encoding, &bytes, &error))
-            return BadInput(o.input + ": " + error);
-        if (bytes.empty()) break;
-        const ScheduledBuffer b = cut.At(done->frames, uint32_t(bytes.size() / format.nBlockAlign));
+    for (bool more = true; more;) {
+        if (!reader.Next(&chunk, &error)) return BadInput(o.input + ": " + error);
+        const uint32_t frames = uint32_t(chunk.size() / format.nBlockAlign);
+        if (frames == 0) break;
         const auto begin = std::chrono::steady_clock::now();
-        if (o.direct) {
-            core.driver.Process(reinterpret_cast<float*>(bytes.data()), b.frames, 0);
-        } else {
-            core.dsp.Store().SetSampleTimes(&b.start);
-            DWORD used = 0;
-            core.driver.RunBuffer(bytes.data(), b.frames,
-                                  b.discontinuity ? kBlockRestart : kBlockContinue, &used);
+        for (uint32_t at = 0; at < frames;) {
+            const uint32_t n = frames - at < block ? frames - at : block;
+            const ScheduledBuffer b = cut.At(done->frames, n);
+            if (b.frames == 0) break;
+            uint8_t* data = chunk.data() + size_t(at) * format.nBlockAlign;
+            if (o.direct) {
+                core.driver.Process(reinterpret_cast<float*>(data), b.frames, 0);
+            } else {
+                core.dsp.Store().SetSampleTimes(&b.start);
+                DWORD used = 0;
+                core.driver.RunBuffer(data, b.frames,
+                                      b.discontinuity ? kBlockRestart : kBlockContinue, &used);
+            }
+            done->frames += b.frames;
+            at += b.frames;
         }
         done->seconds +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-        if (!writer.Append(bytes.data(), bytes.size()))
-            return Failure(o.output + ": writing failed");
-        done->frames += b.frames;
         progress.Update(done->frames);
-        if (b.frames < block) break;
+        // A short chunk is the file's last.
+        more = frames == block * perChunk;
+        if (!output.Append(std::move(chunk))) return Failure(o.output + ": writing failed");
     }
+    if (!output.Finish()) return Failure(o.output + ": writing failed");
     if (o.direct) {
         UINT none = 0;
         core.driver.Drain(nullptr, &none);

@@ -1,0 +1,70 @@
+// Reading and writing on threads of their own, so that decoding the input and writing the
+// output overlap with filtering instead of adding to it. Blocks pass in order through bounded
+// queues: memory stays a few chunks whatever the file's length.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/common/WavFile.h"
+#include "tools/resfilter/InputFile.h"
+
+// A bounded first-in first-out queue of byte blocks between two threads.
+class BlockQueue {
+  public:
+    explicit BlockQueue(size_t depth) : depth_(depth) {}
+    // Waits while full; false once the queue is closed (the block is dropped).
+    bool Push(std::vector<uint8_t>&& block);
+    // Waits while empty; false once closed and drained.
+    bool Pop(std::vector<uint8_t>* block);
+    // No more pushes; wakes every waiter.
+    void Close();
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::vector<uint8_t>> blocks_;
+    size_t depth_;
+    bool closed_ = false;
+};
+
+// Reads chunks of `frames` frames from `in`, converted to `to`, ahead of the caller.
+class ReadAhead {
+  public:
+    ReadAhead(InputFile& in, uint32_t frames, Encoding to);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+    // The next chunk; empty at the end. False with the reason when the file could not be read.
+    bool Next(std::vector<uint8_t>* chunk, std::string* error);
+
+  private:
+    void Run(InputFile& in, uint32_t frames, Encoding to);
+
+    BlockQueue queue_{3};
+    std::string error_;  // written before the queue closes, read after
+    std::thread thread_;
+};
+
+// Appends chunks to `writer` behind the caller.
+class WriteBehind {
+  public:
+    explicit WriteBehind(WavWriter& writer);
+    ~WriteBehind();
+    WriteBehind(const WriteBehind&) = delete;
+    WriteBehind& operator=(const WriteBehind&) = delete;
+    // False once a write has failed.
+    bool Append(std::vector<uint8_t>&& chunk);
+    // Waits for every chunk to be written; false if any write failed.
+    bool Finish();
+
+  private:
+    BlockQueue queue_{3};
+    bool failed_ = false;  // written by the thread, read after it is joined
+    std::thread thread_;
+};
