@@ -4,6 +4,10 @@
 
 #include "tools/common/ResponsePlot.h"
 
+Encoding StreamEncodingFor(const ToolOptions& o, Encoding input) {
+    return o.direct ? Encoding::Float32 : o.hasFormat ? o.format : DefaultStreamEncoding(input);
+}
+
 bool ToStreamAudio(const ToolOptions& o, const AudioData& input, AudioData* stream,
                    std::string* error) {
     if (input.channels < 1 || input.channels > 2) {
@@ -11,9 +15,7 @@ bool ToStreamAudio(const ToolOptions& o, const AudioData& input, AudioData* stre
                  " channels (the filter takes mono or stereo)";
         return false;
     }
-    const Encoding encoding = o.direct      ? Encoding::Float32
-                              : o.hasFormat ? o.format
-                                            : DefaultStreamEncoding(input.encoding);
+    const Encoding encoding = StreamEncodingFor(o, input.encoding);
     *stream = encoding == input.encoding ? input : ConvertAudio(input, encoding);
     return true;
 }

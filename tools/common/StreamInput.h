@@ -6,8 +6,11 @@
 #include "tools/common/ToolOptions.h"
 #include "tools/common/WavFile.h"
 
-// Mono or stereo only, in the encoding the options ask for: 32-bit float with --direct, else
-// --format, else the input's own (24-bit PCM as 32-bit). False with a reason for bad input.
+// The encoding the options ask for: 32-bit float with --direct, else --format, else the
+// input's own (24-bit PCM as 32-bit).
+Encoding StreamEncodingFor(const ToolOptions& options, Encoding input);
+
+// Mono or stereo only, in StreamEncodingFor's encoding. False with a reason for bad input.
 bool ToStreamAudio(const ToolOptions& options, const AudioData& input, AudioData* stream,
                    std::string* error);
 

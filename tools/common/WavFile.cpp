@@ -1,5 +1,7 @@
 #include "tools/common/WavFile.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "tools/common/System.h"
@@ -87,22 +89,61 @@ bool ParseFormat(const uint8_t* p, uint32_t size, AudioData* audio, std::string*
 
 }  // namespace
 
-bool ReadWavFile(const std::string& path, AudioData* audio, std::string* error) {
-    std::vector<uint8_t> file;
-    if (!ReadWholeFile(path, &file, error)) return false;
-    if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 ||
-        std::memcmp(file.data() + 8, "WAVE", 4) != 0) {
+namespace {
+
+// 64-bit positions, so files past 2 GiB work in the 32-bit build too.
+bool SeekTo(std::FILE* f, uint64_t at) {
+#ifdef _WIN32
+    return _fseeki64(f, int64_t(at), SEEK_SET) == 0;
+#else
+    return fseeko(f, off_t(at), SEEK_SET) == 0;
+#endif
+}
+uint64_t FileLength(std::FILE* f) {
+#ifdef _WIN32
+    if (_fseeki64(f, 0, SEEK_END) != 0) return 0;
+    const int64_t end = _ftelli64(f);
+#else
+    if (fseeko(f, 0, SEEK_END) != 0) return 0;
+    const int64_t end = int64_t(ftello(f));
+#endif
+    return end > 0 ? uint64_t(end) : 0;
+}
+
+struct FileCloser {
+    std::FILE* f;
+    ~FileCloser() {
+        if (f) std::fclose(f);
+    }
+};
+
+}  // namespace
+
+bool ReadWavLayout(const std::string& path, AudioData* format, WavLayout* layout,
+                   std::string* error) {
+    FileCloser file{std::fopen(path.c_str(), "rb")};
+    if (!file.f) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    const uint64_t length = FileLength(file.f);
+    uint8_t head[12];
+    if (!SeekTo(file.f, 0) || std::fread(head, 1, 12, file.f) != 12 ||
+        std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) {
         *error = "not a WAV file";
         return false;
     }
     bool haveFormat = false;
-    for (size_t at = 12; at + 8 <= file.size();) {
-        const uint8_t* chunk = file.data() + at;
+    for (uint64_t at = 12; at + 8 <= length;) {
+        uint8_t chunk[8];
+        if (!SeekTo(file.f, at) || std::fread(chunk, 1, 8, file.f) != 8) break;
         const uint32_t size = Le32(chunk + 4);
-        const size_t available = file.size() - at - 8;
+        const uint64_t available = length - at - 8;
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            if (size > available) break;
-            if (!ParseFormat(chunk + 8, size, audio, error)) return false;
+            if (size > available || size > 4096) break;
+            std::vector<uint8_t> body(size);
+            if (std::fread(body.data(), 1, size, file.f) != size) break;
+            if (!ParseFormat(body.data(), size, format, error)) return false;
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!haveFormat) {
@@ -110,15 +151,34 @@ bool ReadWavFile(const std::string& path, AudioData* audio, std::string* error) 
                 return false;
             }
             // A truncated file keeps the whole frames it has.
-            size_t bytes = size < available ? size : available;
-            bytes -= bytes % audio->FrameBytes();
-            audio->bytes.assign(chunk + 8, chunk + 8 + bytes);
+            const uint64_t bytes = size < available ? size : available;
+            layout->dataOffset = at + 8;
+            layout->frames = bytes / format->FrameBytes();
             return true;
         }
-        at += 8 + size_t(size) + (size & 1);
+        at += 8 + uint64_t(size) + (size & 1);
     }
     *error = haveFormat ? "no data chunk" : "no format chunk";
     return false;
+}
+
+bool ReadWavFile(const std::string& path, AudioData* audio, std::string* error) {
+    WavLayout layout;
+    if (!ReadWavLayout(path, audio, &layout, error)) return false;
+    const uint64_t bytes = layout.frames * audio->FrameBytes();
+    if (bytes > SIZE_MAX) {
+        *error = "too long to hold in memory";
+        return false;
+    }
+    FileCloser file{std::fopen(path.c_str(), "rb")};
+    audio->bytes.resize(size_t(bytes));
+    if (!file.f || !SeekTo(file.f, layout.dataOffset) ||
+        std::fread(audio->bytes.data(), 1, size_t(bytes), file.f) != size_t(bytes)) {
+        audio->bytes.clear();
+        *error = "cannot be read";
+        return false;
+    }
+    return true;
 }
 
 AudioData ConvertAudio(const AudioData& audio, Encoding to) {

@@ -19,6 +19,17 @@ struct AudioData {
     size_t Frames() const { return FrameBytes() ? bytes.size() / FrameBytes() : 0; }
 };
 
+// Where a WAV file's samples are: whole frames from dataOffset on.
+struct WavLayout {
+    uint64_t dataOffset = 0;
+    uint64_t frames = 0;
+};
+
+// The format and sample layout of a WAV file as ReadWavFile takes it, reading only the chunk
+// headers and the format: for a file that goes to the graph as it is.
+bool ReadWavLayout(const std::string& path, AudioData* format, WavLayout* layout,
+                   std::string* error);
+
 // Reads a RIFF WAVE file of PCM (8, 16, 24, 32 bits) or IEEE float (32, 64 bits), plain or
 // extensible. On failure returns false with a one-line reason in *error.
 bool ReadWavFile(const std::string& path, AudioData* audio, std::string* error);

@@ -43,7 +43,7 @@ HRESULT MakeSource(const AudioData& audio, uint32_t block, IBaseFilter** out) {
 }  // namespace
 
 GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, const std::string& file,
-                     const AudioData& audio, WavWriter& writer, const char* tool,
+                     const AudioData& audio, uint64_t frames, WavWriter& writer, const char* tool,
                      GraphPacing pacing) {
     GraphResult result;
     const WORD align = WORD(audio.FrameBytes());
@@ -71,7 +71,7 @@ GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, const std::strin
         } else if (pacing.realTime && FAILED(hr = graph.UseDefaultClock())) {
             result.error = "the graph has no clock (" + HresultText(hr) + ")";
         } else {
-            Progress progress(tool, !o.quiet, audio.Frames());
+            Progress progress(tool, !o.quiet, frames);
             LARGE_INTEGER frequency, start, end;
             QueryPerformanceFrequency(&frequency);
             QueryPerformanceCounter(&start);
@@ -108,9 +108,9 @@ GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, const std::strin
             result.seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
             if (done && sink.Failed()) {
                 result.error = o.output + ": writing failed";
-            } else if (done && sink.Frames() != audio.Frames()) {
+            } else if (done && sink.Frames() != frames) {
                 result.error = "the graph delivered " + std::to_string(sink.Frames()) + " of " +
-                               std::to_string(audio.Frames()) + " frames";
+                               std::to_string(frames) + " frames";
             } else {
                 result.ok = done;
             }

@@ -25,8 +25,8 @@ struct GraphPacing {
     const std::atomic<bool>* cancel = nullptr;  // set by another thread to stop the run
 };
 
-// file: the input to stream as it is, or empty to stream `audio` (already in the stream
-// encoding).
+// file: the input to stream as it is (`audio` then gives only its format), or empty to stream
+// `audio`'s samples (already in the stream encoding). `frames`: how many the sink must see.
 GraphResult RunGraph(const ToolOptions& options, IBaseFilter* filter, const std::string& file,
-                     const AudioData& audio, WavWriter& writer, const char* tool,
+                     const AudioData& audio, uint64_t frames, WavWriter& writer, const char* tool,
                      GraphPacing pacing = GraphPacing());

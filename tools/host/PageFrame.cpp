@@ -42,7 +42,7 @@ int ShowPageFrame(const ToolOptions& o, HostFilter& host, const std::string& fil
             GraphPacing pacing;
             pacing.realTime = true;
             pacing.cancel = &cancel;
-            result = RunGraph(o, host.Filter(), file, audio, writer, tool, pacing);
+            result = RunGraph(o, host.Filter(), file, audio, audio.Frames(), writer, tool, pacing);
             CoUninitialize();
         });
     }

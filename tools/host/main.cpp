@@ -102,15 +102,26 @@ int Run(const ToolOptions& o) {
     if (!o.preset.empty() && preset < 0)
         return BadInput("unknown preset '" + o.preset + "' (see --list-presets)");
 
+    // A file the graph's own parser streams as it is is never read here beyond its header, so
+    // memory does not grow with its length; other runs need its samples converted or cut.
     AudioData source, audio;
+    uint64_t frames = 0;
+    bool asIs = false;
     if (!o.input.empty()) {
-        if (!ReadWavFile(o.input, &source, &error)) return BadInput(o.input + ": " + error);
+        WavLayout layout;
+        if (!ReadWavLayout(o.input, &source, &layout, &error))
+            return BadInput(o.input + ": " + error);
+        frames = layout.frames;
+        asIs = !o.direct && !o.page && o.block == 0 &&
+               StreamEncodingFor(o, source.encoding) == source.encoding;
+        if (!asIs && !ReadWavFile(o.input, &source, &error))
+            return BadInput(o.input + ": " + error);
         if (!ToStreamAudio(o, source, &audio, &error)) return BadInput(error);
     }
     if (!host.Apply(o, preset, &error)) return BadInput(error);
     if (o.page) {
-        const bool asIs = audio.encoding == source.encoding && o.block == 0;
-        return ShowPageFrame(o, host, asIs ? o.input : std::string(), audio, kTool);
+        const bool pageAsIs = audio.encoding == source.encoding && o.block == 0;
+        return ShowPageFrame(o, host, pageAsIs ? o.input : std::string(), audio, kTool);
     }
 
     if (!o.input.empty()) {
@@ -124,24 +135,23 @@ int Run(const ToolOptions& o) {
             if (!writer.Append(audio.bytes.data(), audio.bytes.size()))
                 return Failure(o.output + ": writing failed");
         } else {
-            const bool asIs = audio.encoding == source.encoding && o.block == 0;
-            result =
-                RunGraph(o, host.Filter(), asIs ? o.input : std::string(), audio, writer, kTool);
+            result = RunGraph(o, host.Filter(), asIs ? o.input : std::string(), audio, frames,
+                              writer, kTool);
             if (!result.ok) return Failure(result.error);
         }
         if (!writer.Commit()) return Failure(o.output + ": writing failed");
         if (!o.quiet) {
-            const double frames = double(audio.Frames()), seconds = result.seconds;
+            const double seconds = result.seconds;
             std::printf("%s: %s -> %s: %.0f frames, %u ch, %lu Hz, %s, %s%s", kTool,
-                        o.input.c_str(), o.output.c_str(), frames, unsigned(audio.channels),
+                        o.input.c_str(), o.output.c_str(), double(frames), unsigned(audio.channels),
                         (unsigned long)audio.rate, EncodingName(audio.encoding),
                         o.direct ? "direct"
                         : o.dmo  ? "through the DMO Wrapper filter"
                                  : "through the graph",
                         preset >= 0 ? (", preset " + names[size_t(preset)]).c_str() : "");
             if (seconds > 0)
-                std::printf(": %.1f M frames/s (%.0fx real time)", frames / seconds / 1e6,
-                            frames / seconds / audio.rate);
+                std::printf(": %.1f M frames/s (%.0fx real time)", double(frames) / seconds / 1e6,
+                            double(frames) / seconds / audio.rate);
             std::printf("\n");
         }
     }
