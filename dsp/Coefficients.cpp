@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstring>
 
 #include "DeterministicSine.h"
 #include "DspCore.h"
@@ -128,11 +129,19 @@ void BeginRampRun(DspCore* core, DWORD count, const CoefficientSet& first, RampR
             out.dryGain[i] = 1.0 - out.wetGain[i];
         }
     }
-    if (!run->moves[kRampFrequency]) Fill(out.freqCoef, count);
-    if (!run->moves[kRampResonance]) Fill(out.damping, count);
-    if (!run->moves[kRampWetDry]) {
-        Fill(out.wetGain, count);
-        Fill(out.dryGain, count);
+    double* const held[kRampCount] = {out.freqCoef, out.damping, out.wetGain};
+    for (int r = 0; r < kRampCount; ++r) {
+        if (run->moves[r]) {
+            run->filled[r] = 0;  // its entries are being overwritten
+            continue;
+        }
+        // Entries 3.. equal entry 2; still there from the last run when it had the same bits.
+        if (count > 2 && run->filled[r] >= count &&
+            std::memcmp(&held[r][3], &held[r][2], sizeof(double)) == 0)
+            continue;
+        Fill(held[r], count);
+        if (r == kRampWetDry) Fill(out.dryGain, count);
+        run->filled[r] = count;
     }
 }
 

@@ -15,6 +15,9 @@ struct RampRun {
     double values[kRampCount][kRampBlock + 1];  // the ramps' raw values at 1..count
     bool moves[kRampCount];
     DWORD count;
+    // A still ramp's entries 3..filled[r] hold the value it had when filled, so a run that
+    // follows with the same value need not write them again.
+    DWORD filled[kRampCount] = {};
 };
 
 // Starts a run of `count` frames (count <= kRampBlock): entry 0 from `first`, and every entry
@@ -125,8 +128,10 @@ inline DWORD BlockLength(DWORD left) {
 // Runs tick(n, f, d, wet, dry) for frames 0..frames-1 in order, with the coefficients in force
 // at each. With Moving, the ramps move a frame each, and the next run's coefficients are
 // computed a pair at a time between this run's frames.
+// Always inlined into the kernel: as a call of its own, the section states that `tick` keeps
+// would have to live in memory, since the stores into the next run might alias them.
 template <bool Moving, typename Tick>
-inline void ForEachFrame(DspCore* core, DWORD frames, Tick&& tick) {
+__attribute__((always_inline)) inline void ForEachFrame(DspCore* core, DWORD frames, Tick&& tick) {
     if (!Moving) {
         const CoefficientSet c = core->coef;
         for (DWORD n = 0; n < frames; ++n)
