@@ -68,6 +68,29 @@ for run in parser bypassed blocks; do
     "${best[$run filter]}" "${best[$run dmo]}" "$(ratio "${best[$run dmo]}" "${best[$run filter]}")"
 done
 rm -f "$work/host.wav"
+
+# The filter's own cost in Wine's graph (filtering minus bypassed, same graph) against the native
+# core's time for the same frames (resfilter's own rate, in the core alone).
+frames=26460000
+native=$("$tool" --frequency 1000 --resonance 50 "$work/ten.wav" "$work/rf2.wav" |
+  sed -n 's/.*: \([0-9.]*\) M frames\/s.*/\1/p')
+own=$(awk -v f="${best[parser filter]}" -v b="${best[bypassed filter]}" -v n="$frames" \
+  'BEGIN { printf "%.3f", n / (f * 1e6) - n / (b * 1e6) }')
+core=$(awk -v r="$native" -v n="$frames" 'BEGIN { printf "%.3f", n / (r * 1e6) }')
+echo "filter's own cost in the graph: ${own} s (filtering minus bypassed) against the native" \
+  "core's ${core} s: $(ratio "$own" "$core")x"
+echo
+
+# Moving ramps against the static kernel, from the kernel benchmark, per channel count and order.
+kernels=$(build/bench/bin/kernel_benchmark --benchmark_min_time=0.5 \
+  --benchmark_filter='Kernel/ch:[12]/order:[01]/type:0/fmt:0/ramp:[01]')
+echo "$kernels"
+echo "moving Frequency ramp against the static kernel (float, low-pass):"
+echo "$kernels" | awk '/^Kernel/ {
+    split($1, k, "/"); rate = $NF; sub(/items_per_second=/, "", rate); sub(/M\/s/, "", rate)
+    key = k[2] " " k[3]; if (k[6] == "ramp:1") moving[key] = rate; else still[key] = rate }
+  END { for (key in still) printf "  %-16s %5.1f of %5.1f M frames/s: %.0f %%\n", key, moving[key],
+          still[key], 100 * moving[key] / still[key] }' | sort
 echo
 build/bench/bin/kernel_benchmark --benchmark_min_time=0.2
 build/bench/bin/advance_benchmark --benchmark_min_time=0.2
