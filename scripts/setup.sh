@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev pkg-config sox
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  # The release package: its setup program and its archive (scripts/package.sh).
+  nsis zip
   wine wine64 wine32:i386
   gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-base:i386
   gstreamer1.0-plugins-good:amd64 gstreamer1.0-plugins-base:amd64

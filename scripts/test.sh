@@ -33,6 +33,8 @@ for tree in win32 win64; do
   cmake --build --preset "$tree"
   scripts/check-imports "build/$tree/bin/ResonantFilter.dll"
 done
+# The release from both trees: the setup program and the archive.
+scripts/package.sh
 scripts/wine-harness start
 trap 'scripts/wine-harness stop' EXIT
 source scripts/wine-env.sh
@@ -43,6 +45,14 @@ else
   summary+=("32-bit Wine: SKIPPED, this kernel cannot execute 32-bit programs")
 fi
 suite "64-bit Wine" ctest --preset win64 -j2
+# The release's setup, installed, upgraded and uninstalled in a fresh prefix of its own. A setup
+# is a 32-bit program.
+if [ "$RF_WINE32" = 1 ]; then
+  suite "Setup" tests/setup/run.sh
+else
+  echo "test: SKIPPED the setup tests: this kernel cannot execute 32-bit programs" >&2
+  summary+=("Setup: SKIPPED, this kernel cannot execute 32-bit programs")
+fi
 
 # The thread stress (and the sweep) under TSan: any race it reports fails the run.
 cmake --preset tsan
