@@ -56,7 +56,7 @@ for _ in 1 2 3 4 5; do
       [ "$object" = dmo ] && extra="--dmo $extra"
       # shellcheck disable=SC2086 # a list of options
       rate=$(scripts/wine-run build/win64/bin/rfhost.exe $extra --frequency 1000 --resonance 50 \
-        "$work/ten.wav" "$work/host.wav" 2>/dev/null | sed -n 's/.*: \([0-9.]*\) M frames\/s.*/\1/p')
+        "$work/ten.wav" "$work/host.wav" 2>&1 >/dev/null | sed -n 's/.*: \([0-9.]*\) M frames\/s.*/\1/p')
       key="$run $object"
       best[$key]=$(awk -v a="${best[$key]:-0}" -v b="${rate:-0}" 'BEGIN { print (b > a ? b : a) }')
     done
@@ -72,7 +72,7 @@ rm -f "$work/host.wav"
 # The filter's own cost in Wine's graph (filtering minus bypassed, same graph) against the native
 # core's time for the same frames (resfilter's own rate, in the core alone).
 frames=26460000
-native=$("$tool" --frequency 1000 --resonance 50 "$work/ten.wav" "$work/rf2.wav" |
+native=$("$tool" --frequency 1000 --resonance 50 "$work/ten.wav" "$work/rf2.wav" 2>&1 >/dev/null |
   sed -n 's/.*: \([0-9.]*\) M frames\/s.*/\1/p')
 own=$(awk -v f="${best[parser filter]}" -v b="${best[bypassed filter]}" -v n="$frames" \
   'BEGIN { printf "%.3f", n / (f * 1e6) - n / (b * 1e6) }')

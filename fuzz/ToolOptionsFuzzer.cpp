@@ -52,7 +52,20 @@ const char* const kWords[] = {"--preset",
                               "-0",
                               "in.wav",
                               "out.wav",
-                              "--dmo"};
+                              "--dmo",
+                              "--gain",
+                              "--tail",
+                              "--bits",
+                              "--encoding",
+                              "--file-type",
+                              "--version",
+                              "-q",
+                              "--",
+                              "-",
+                              "on",
+                              "unsigned",
+                              "type:0:1:low:high",
+                              "out.flac"};
 constexpr size_t kWordCount = sizeof kWords / sizeof kWords[0];
 
 std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
@@ -76,7 +89,7 @@ std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
     return args;
 }
 
-void CheckAccepted(const ToolOptions& o) {
+void CheckAccepted(const ToolOptions& o, Tool tool) {
     for (DWORD i = 0; i < kParamCount; ++i) {
         if (!o.hasValue[i]) continue;
         Check(std::isfinite(o.value[i]), "an accepted value is finite");
@@ -100,6 +113,20 @@ void CheckAccepted(const ToolOptions& o) {
     Check(o.pageClose >= 0 && o.pageClose <= 86400, "the page closes within a day");
     Check(!(o.direct && o.page), "the page is never shown on the direct path");
     Check(!(o.dmo && (o.direct || o.page)), "the DMO runs only in a graph, without the page");
+    Check(tool == Tool::Host || !(o.page || o.dmo || o.pageClose != 0),
+          "resfilter takes neither the page nor the DMO");
+    Check(tool == Tool::Native || (o.gainDb == 0 && o.tail == 0 && o.bits == 0 &&
+                                   o.kind == SampleKind::AsInput && o.fileType.empty()),
+          "rfhost takes none of resfilter's file options");
+    Check(tool == Tool::Native ||
+              (o.input != "-" && o.output != "-" &&
+               (FileExtension(o.output).empty() || FileExtension(o.output) == "wav")),
+          "rfhost reads and writes named WAV files");
+    Check(std::isfinite(o.gainDb) && o.gainDb >= -200 && o.gainDb <= 200 && o.tail >= 0 &&
+              o.tail <= 3600,
+          "gain and tail are in range");
+    Check(o.bits == 0 || o.bits == 8 || o.bits == 16 || o.bits == 24 || o.bits == 32,
+          "the bits are 8, 16, 24 or 32");
 }
 
 const std::vector<std::string>& PresetNames() {
@@ -131,15 +158,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         argv.push_back(&a[0]);
     argv.push_back(nullptr);
 
-    ToolOptions options;
-    std::string error;
-    if (ParseToolOptions(int(args.size()), argv.data(), &options, &error)) {
-        CheckAccepted(options);
-        CheckPresetLookup(options.preset);
-    } else {
-        Check(!error.empty(), "a refusal says why");
-        Check(error.find('\n') == std::string::npos && error.find('\r') == std::string::npos,
-              "a refusal is one line");
+    for (Tool tool : {Tool::Host, Tool::Native}) {
+        ToolOptions options;
+        std::string error;
+        if (ParseToolOptions(int(args.size()), argv.data(), tool, &options, &error)) {
+            CheckAccepted(options, tool);
+            CheckPresetLookup(options.preset);
+        } else {
+            Check(!error.empty(), "a refusal says why");
+            Check(error.find('\n') == std::string::npos && error.find('\r') == std::string::npos,
+                  "a refusal is one line");
+        }
     }
     for (size_t i = 1; i < args.size(); ++i)
         CheckPresetLookup(args[i]);

@@ -5,114 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tools/common/OptionValues.h"
+
 namespace {
 
-struct NamedParam {
-    const char* name;
-    DWORD index;
-};
-
-constexpr NamedParam kParamNames[] = {
-    {"frequency", kParamFrequency}, {"resonance", kParamResonance}, {"type", kParamFilterType},
-    {"order", kParamFilterOrder},   {"bypass", kParamBypass},       {"wet", kParamWetDry},
-};
-
-struct NamedCurve {
-    const char* name;
-    MP_CURVE_TYPE curve;
-};
-
-constexpr NamedCurve kCurves[] = {
-    {"jump", MP_CURVE_JUMP},           {"linear", MP_CURVE_LINEAR}, {"square", MP_CURVE_SQUARE},
-    {"invsquare", MP_CURVE_INVSQUARE}, {"sine", MP_CURVE_SINE},
-};
-
-// A whole string as a finite number.
-bool ParseNumber(const std::string& text, double* out) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(v)) return false;
-    *out = v;
-    return true;
-}
-
-std::string RangeText(DWORD index) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%g to %g", double(ParamMin(index)), double(ParamMax(index)));
-    return text;
-}
-
-bool CheckValue(DWORD index, double v, const std::string& what, std::string* error) {
-    if (v < ParamMin(index) || v > ParamMax(index)) {
-        *error = what + " must be " + RangeText(index);
-        return false;
-    }
-    return true;
-}
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == separator) {
-            parts.emplace_back();
-        } else {
-            parts.back() += c;
-        }
-    }
-    return parts;
-}
-
-bool ParseEnvelope(const std::string& text, EnvelopeOption* e, std::string* error) {
-    const std::vector<std::string> f = Split(text, ':');
-    *error = "--envelope " + text + ": ";
-    if (f.size() < 5 || f.size() > 6) {
-        *error += "expected PARAM:START:END:FROM:TO[:CURVE]";
-        return false;
-    }
-    const NamedParam* param = nullptr;
-    for (const NamedParam& p : kParamNames)
-        if (f[0] == p.name) param = &p;
-    if (param == nullptr) {
-        *error += "unknown parameter '" + f[0] + "'";
-        return false;
-    }
-    double start, end, from, to;
-    if (!ParseNumber(f[1], &start) || !ParseNumber(f[2], &end) || start < 0 || end < start) {
-        *error += "START and END must be seconds with 0 <= START <= END";
-        return false;
-    }
-    e->param = param->index;
-    if (!SecondsToUnits(start, &e->segment.rtStart) || !SecondsToUnits(end, &e->segment.rtEnd)) {
-        *error += "time out of range";
-        return false;
-    }
-    if (!ParseNumber(f[3], &from) || !ParseNumber(f[4], &to)) {
-        *error += "FROM and TO must be numbers";
-        return false;
-    }
-    if (!CheckValue(param->index, from, "FROM", error) ||
-        !CheckValue(param->index, to, "TO", error)) {
-        error->insert(0, "--envelope " + text + ": ");
-        return false;
-    }
-    e->segment.valStart = MP_DATA(from);
-    e->segment.valEnd = MP_DATA(to);
-    e->segment.iCurve = MP_CURVE_LINEAR;
-    e->segment.flags = 0;
-    if (f.size() == 6) {
-        const NamedCurve* curve = nullptr;
-        for (const NamedCurve& c : kCurves)
-            if (f[5] == c.name) curve = &c;
-        if (curve == nullptr) {
-            *error += "unknown curve '" + f[5] + "' (jump, linear, square, invsquare, sine)";
-            return false;
-        }
-        e->segment.iCurve = curve->curve;
-    }
-    error->clear();
-    return true;
-}
+constexpr const char* kFileTypes[] = {"wav", "w64", "rf64", "aiff", "caf", "flac", "au"};
 
 std::string Folded(const std::string& text) {
     std::string out;
@@ -123,11 +20,26 @@ std::string Folded(const std::string& text) {
 
 }  // namespace
 
-bool SecondsToUnits(double seconds, REFERENCE_TIME* units) {
-    // A year of stream time is far beyond any project and far inside 64 bits.
-    if (!(seconds >= 0) || seconds > 366.0 * 86400.0) return false;
-    *units = REFERENCE_TIME(std::llround(seconds * 1e7));
-    return true;
+Encoding StoredEncodingFor(const ToolOptions& o, Encoding input) {
+    const Encoding base = input;
+    const bool baseFloat = base == Encoding::Float32 || base == Encoding::Float64;
+    if (o.kind == SampleKind::Float) return Encoding::Float32;
+    if (o.kind == SampleKind::Unsigned) return Encoding::Pcm8;
+    int bits = o.bits;
+    if (bits == 0 && o.kind == SampleKind::AsInput) return base;
+    if (bits == 0) bits = baseFloat ? 32 : int(8 * BytesPerSample(base));
+    const Encoding byBits[] = {Encoding::Pcm8, Encoding::Pcm16, Encoding::Pcm24, Encoding::Pcm32};
+    return byBits[bits / 8 - 1];
+}
+
+std::string FileExtension(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext == "aif" ? "aiff" : ext;
 }
 
 int FindPreset(const std::string& text, const std::vector<std::string>& names) {
@@ -141,10 +53,87 @@ int FindPreset(const std::string& text, const std::vector<std::string>& names) {
     return -1;
 }
 
+std::string PresetListing(const std::vector<std::string>& names) {
+    std::string out;
+    for (size_t i = 0; i < names.size(); ++i) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%2u  %s%s\n", unsigned(i), names[i].c_str(),
+                      i == 0 ? "  (the values a new filter starts with)" : "");
+        out += line;
+    }
+    return out;
+}
+
 namespace {
 
-bool ParseArguments(int argc, char** argv, ToolOptions* o, std::string* error) {
+constexpr unsigned kHost = 1, kNative = 2, kBoth = 3;
+
+unsigned Mask(Tool tool) {
+    return tool == Tool::Host ? kHost : kNative;
+}
+
+// The options one tool alone takes, and why the other does without.
+struct ToolOnly {
+    const char* option;
+    unsigned tools;
+    const char* why;
+};
+
+constexpr ToolOnly kToolOnly[] = {
+    {"--page", kHost, "the property page needs Windows: use rfhost"},
+    {"--page-close", kHost, "the property page needs Windows: use rfhost"},
+    {"--dmo", kHost, "the DMO needs Windows: use rfhost"},
+    {"--gain", kNative, "rfhost streams the input file as it is: use resfilter"},
+    {"--tail", kNative, "rfhost streams the input file as it is: use resfilter"},
+    {"--bits", kNative, "rfhost writes the stream's samples: use resfilter"},
+    {"--encoding", kNative, "rfhost writes the stream's samples: use resfilter"},
+    {"--file-type", kNative, "rfhost writes WAV only: use resfilter"},
+};
+
+// rfhost's graph reads a named file and its sink writes WAV; resfilter's types are its own.
+bool CheckHostFiles(ToolOptions* o, std::string* error) {
+    if (o->input == "-" || o->output == "-") {
+        *error = "rfhost reads and writes named files, not pipes (resfilter takes -)";
+        return false;
+    }
+    const std::string ext = FileExtension(o->output);
+    if (!ext.empty() && ext != "wav") {
+        *error = o->output + ": rfhost writes WAV only (name it .wav, or use resfilter)";
+        return false;
+    }
+    return true;
+}
+
+// Options that set a flag, and options that keep their value as given.
+struct FlagOption {
+    const char* name;
+    const char* alias;
+    bool ToolOptions::*flag;
+};
+constexpr FlagOption kFlags[] = {
+    {"--page", "", &ToolOptions::page},
+    {"--direct", "", &ToolOptions::direct},
+    {"--dmo", "", &ToolOptions::dmo},
+    {"--quiet", "-q", &ToolOptions::quiet},
+    {"--list-presets", "", &ToolOptions::listPresets},
+    {"--info", "", &ToolOptions::info},
+    {"--help", "-h", &ToolOptions::help},
+    {"--version", "", &ToolOptions::version},
+};
+struct TextOption {
+    const char* name;
+    std::string ToolOptions::*text;
+};
+constexpr TextOption kTexts[] = {
+    {"--preset", &ToolOptions::preset},
+    {"--plot", &ToolOptions::plot},
+    {"--save-settings", &ToolOptions::saveSettings},
+    {"--load-settings", &ToolOptions::loadSettings},
+};
+
+bool ParseArguments(int argc, char** argv, Tool tool, ToolOptions* o, std::string* error) {
     std::vector<std::string> positional;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](std::string* out) {
@@ -155,48 +144,73 @@ bool ParseArguments(int argc, char** argv, ToolOptions* o, std::string* error) {
             *out = argv[++i];
             return true;
         };
-        auto number = [&](DWORD index, const char* what) {
+        // A number in [low, high], or the reason it is not.
+        auto number = [&](double low, double high, const char* what, double* out) {
             std::string text;
-            double v;
             if (!value(&text)) return false;
-            if (!ParseNumber(text, &v)) {
-                *error = arg + ": '" + text + "' is not a number";
+            if (!ParseNumber(text, out) || *out < low || *out > high) {
+                *error = arg + " must be " + what;
                 return false;
             }
-            if (!CheckValue(index, v, what, error)) return false;
+            return true;
+        };
+        // One of `words`, as its position.
+        auto choice = [&](const std::vector<std::string>& words, size_t* index) {
+            std::string text;
+            if (!value(&text)) return false;
+            for (*index = 0; *index < words.size(); ++*index)
+                if (text == words[*index]) return true;
+            *error = arg + " must be " + ListText(words);
+            return false;
+        };
+        auto param = [&](DWORD index, const std::string& what) {
+            std::string text;
+            if (!value(&text) || !ParseValue(index, text, what, &o->value[index], error))
+                return false;
             o->hasValue[index] = true;
-            o->value[index] = MP_DATA(v);
             return true;
         };
         std::string text;
-        if (arg == "--preset") {
-            if (!value(&o->preset)) return false;
+        double v = 0;
+        size_t k = 0;
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            positional.push_back(arg);
+            continue;
+        }
+        for (const ToolOnly& only : kToolOnly)
+            if (arg == only.option && !(only.tools & Mask(tool))) {
+                *error = arg + ": " + only.why;
+                return false;
+            }
+        bool known = false;
+        for (const FlagOption& f : kFlags)
+            if (arg == f.name || arg == f.alias) {
+                o->*f.flag = true;
+                known = true;
+            }
+        for (const TextOption& t : kTexts)
+            if (arg == t.name) {
+                if (!value(&(o->*t.text))) return false;
+                known = true;
+            }
+        if (known) continue;
+        if (arg == "--") {
+            optionsEnded = true;
         } else if (arg == "--frequency") {
-            if (!number(kParamFrequency, "--frequency (Hz)")) return false;
+            if (!param(kParamFrequency, "--frequency (Hz)")) return false;
         } else if (arg == "--resonance") {
-            if (!number(kParamResonance, "--resonance (%)")) return false;
+            if (!param(kParamResonance, "--resonance (%)")) return false;
         } else if (arg == "--wet") {
-            if (!number(kParamWetDry, "--wet (%)")) return false;
+            if (!param(kParamWetDry, "--wet (%)")) return false;
         } else if (arg == "--type") {
-            if (!value(&text)) return false;
-            const char* types[] = {"low", "band", "high"};
-            int found = -1;
-            for (int t = 0; t < 3; ++t)
-                if (text == types[t]) found = t;
-            if (found < 0) {
-                *error = "--type must be low, band or high";
-                return false;
-            }
+            // Words only: the numbers are the parameter's values and would read as other types.
+            if (!choice({"low", "band", "high"}, &k)) return false;
             o->hasValue[kParamFilterType] = true;
-            o->value[kParamFilterType] = MP_DATA(found);
+            o->value[kParamFilterType] = MP_DATA(k);
         } else if (arg == "--order") {
-            if (!value(&text)) return false;
-            if (text != "2" && text != "4") {
-                *error = "--order must be 2 or 4";
-                return false;
-            }
+            if (!choice({"2", "4"}, &k)) return false;
             o->hasValue[kParamFilterOrder] = true;
-            o->value[kParamFilterOrder] = text == "2" ? 0.0f : 1.0f;
+            o->value[kParamFilterOrder] = MP_DATA(k);
         } else if (arg == "--bypass") {
             o->hasValue[kParamBypass] = true;
             o->value[kParamBypass] = 1.0f;
@@ -212,53 +226,46 @@ bool ParseArguments(int argc, char** argv, ToolOptions* o, std::string* error) {
             }
             o->hasFormat = true;
         } else if (arg == "--block") {
-            double v;
-            if (!value(&text)) return false;
-            if (!ParseNumber(text, &v) || v < 1 || v > 1048576 || v != std::floor(v)) {
-                *error = "--block must be a whole number of frames from 1 to 1048576";
+            if (!number(1, 1048576, "a whole number of frames from 1 to 1048576", &v)) return false;
+            if (v != std::floor(v)) {
+                *error = "--block must be a whole number of frames";
                 return false;
             }
             o->block = uint32_t(v);
-        } else if (arg == "--plot") {
-            if (!value(&o->plot)) return false;
-        } else if (arg == "--save-settings") {
-            if (!value(&o->saveSettings)) return false;
-        } else if (arg == "--load-settings") {
-            if (!value(&o->loadSettings)) return false;
-        } else if (arg == "--page") {
-            o->page = true;
+        } else if (arg == "--gain") {
+            if (!number(-200, 200, "decibels from -200 to 200", &o->gainDb)) return false;
+        } else if (arg == "--tail") {
+            if (!number(0, 3600, "seconds from 0 to 3600", &o->tail)) return false;
+        } else if (arg == "--bits") {
+            if (!choice({"8", "16", "24", "32"}, &k)) return false;
+            o->bits = 8 * int(k + 1);
+        } else if (arg == "--encoding") {
+            if (!choice({"signed", "unsigned", "float"}, &k)) return false;
+            o->kind = SampleKind(k + 1);
+        } else if (arg == "--file-type") {
+            if (!choice({std::begin(kFileTypes), std::end(kFileTypes)}, &k)) return false;
+            o->fileType = kFileTypes[k];
         } else if (arg == "--page-close") {
-            double v;
-            if (!value(&text)) return false;
-            if (!ParseNumber(text, &v) || v <= 0 || v > 86400) {
-                *error = "--page-close must be a number of seconds above 0";
-                return false;
-            }
-            o->pageClose = v;
-        } else if (arg == "--direct") {
-            o->direct = true;
-        } else if (arg == "--dmo") {
-            o->dmo = true;
-        } else if (arg == "--quiet") {
-            o->quiet = true;
-        } else if (arg == "--list-presets") {
-            o->listPresets = true;
-        } else if (arg == "--info") {
-            o->info = true;
-        } else if (arg == "--help" || arg == "-h") {
-            o->help = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
+            if (!number(1e-9, 86400, "a number of seconds above 0", &o->pageClose)) return false;
+        } else {
             *error = "unknown option " + arg;
             return false;
-        } else {
-            positional.push_back(arg);
         }
     }
     if (positional.size() == 2) {
         o->input = positional[0];
         o->output = positional[1];
+        if (tool == Tool::Host && !CheckHostFiles(o, error)) return false;
     } else if (!positional.empty() || !o->HasStandaloneAction()) {
         *error = "expected INPUT OUTPUT (see --help)";
+        return false;
+    }
+    if (o->kind == SampleKind::Unsigned && o->bits != 0 && o->bits != 8) {
+        *error = "--encoding unsigned is for 8-bit samples only";
+        return false;
+    }
+    if (o->kind == SampleKind::Float && o->bits != 0 && o->bits != 32) {
+        *error = "--encoding float is for 32-bit samples only";
         return false;
     }
     if (o->page && o->direct) {
@@ -282,54 +289,93 @@ bool ParseArguments(int argc, char** argv, ToolOptions* o, std::string* error) {
 
 }  // namespace
 
-bool ParseToolOptions(int argc, char** argv, ToolOptions* o, std::string* error) {
-    if (ParseArguments(argc, argv, o, error)) return true;
+const char* ToolName(Tool tool) {
+    return tool == Tool::Host ? "rfhost" : "resfilter";
+}
+
+bool ParseToolOptions(int argc, char** argv, Tool tool, ToolOptions* o, std::string* error) {
+    if (ParseArguments(argc, argv, tool, o, error)) return true;
     // The message quotes arguments; a control character in one must not break its line.
     for (char& c : *error)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     return false;
 }
 
-int ParseCommandLine(int argc, char** argv, const char* tool, ToolOptions* options) {
+int ParseCommandLine(int argc, char** argv, Tool tool, const char* version, ToolOptions* options) {
     std::string error;
-    if (!ParseToolOptions(argc, argv, options, &error)) {
-        std::fprintf(stderr, "%s: %s\n", tool, error.c_str());
+    if (!ParseToolOptions(argc, argv, tool, options, &error)) {
+        std::fprintf(stderr, "%s: %s\n", ToolName(tool), error.c_str());
         return 2;
     }
     if (options->help) {
         std::fputs(ToolUsage(tool).c_str(), stdout);
         return 0;
     }
+    if (options->version) {
+        std::printf("%s %s\n", ToolName(tool), version);
+        return 0;
+    }
     return -1;
 }
 
-std::string ToolUsage(const char* tool) {
-    return std::string("usage: ") + tool +
-           " [options] INPUT OUTPUT\n"
-           "  --preset NAME|INDEX         applied first\n"
-           "  --frequency HZ  --resonance PCT  --type low|band|high  --order 2|4  --wet PCT"
-           "  --bypass\n"
-           "  --envelope PARAM:START:END:FROM:TO[:CURVE]\n"
-           "                              repeatable; seconds of stream time; PARAM frequency|"
-           "resonance|type|order|bypass|wet;\n"
-           "                              CURVE jump|linear|square|invsquare|sine (default "
-           "linear)\n"
-           "  --format pcm8|pcm16|pcm32|float32|float64\n"
-           "                              stream format (default: the input's; 24-bit PCM "
-           "streams as pcm32)\n"
-           "  --block FRAMES              media samples of that many frames (the last one "
-           "shorter)\n"
-           "  --direct                    through the direct float-buffer interface, 32-bit "
-           "float\n"
-           "  --dmo                       rfhost: through the DMO in the platform's DMO Wrapper "
-           "filter\n"
-           "  --plot FILE.png             the magnitude response of the final settings\n"
-           "  --save-settings FILE  --load-settings FILE\n"
-           "                              the 44-byte settings record (loaded before the "
-           "preset; saved at the end)\n"
-           "  --page [--page-close SECONDS]\n"
-           "                              rfhost: the property page, live while INPUT plays in "
-           "real time\n"
-           "  --list-presets  --info  --quiet  --help\n"
-           "Exit status: 0 done, 2 bad input (nothing written), 1 processing failed.\n";
+std::string ToolUsage(Tool tool) {
+    // Each part with the tools it is for, so each tool's help lists only what it takes.
+    static const struct {
+        unsigned tools;
+        const char* text;
+    } kParts[] = {
+        {kBoth, R"( [options] INPUT OUTPUT
+)"},
+        {kNative, R"(INPUT: any file libsndfile reads, or - for stdin.
+OUTPUT: its type follows its extension: .wav (or none; RF64 past 4 GiB), .w64, .rf64, .flac,
+  .aiff, .caf or .au; - writes stdout and needs --file-type flac or au. Its samples are the
+  stream's, but 24-bit input, streamed as pcm32, is written at 24 bits, rounded to nearest.
+)"},
+        {kHost, R"(INPUT and OUTPUT: WAV files. OUTPUT holds the stream's samples, but 24-bit input,
+  streamed as pcm32, is written at 24 bits, rounded to nearest.
+)"},
+        {kBoth, R"(  --preset NAME|INDEX         applied first
+  --frequency HZ  --resonance PCT  --type low|band|high  --order 2|4  --wet PCT  --bypass
+  --envelope PARAM:START:END:FROM:TO[:CURVE]
+                              repeatable; seconds of stream time;
+                              PARAM frequency|resonance|type|order|bypass|wet;
+                              FROM, TO: numbers, or low|band|high, 2|4, on|off as the options;
+                              CURVE jump|linear|square|invsquare|sine (default linear);
+                              sine holds FROM, as jump does; an envelope removes the earlier
+                              ones it overlaps, with a warning
+  --format pcm8|pcm16|pcm32|float32|float64
+                              stream format (default: the input's; 24-bit PCM streams as pcm32);
+                              the output file keeps the input's samples
+  --block FRAMES              media samples of that many frames (the last one shorter)
+  --direct                    through the direct float-buffer interface, 32-bit float
+)"},
+        {kHost,
+         R"(  --dmo                       through the DMO in the platform's DMO Wrapper filter
+)"},
+        {kNative, R"(  --gain DB                   scales the input before the filter (default 0)
+  --tail SECONDS              silence after the input, so a resonance rings out (default 0)
+  --bits 8|16|24|32  --encoding signed|unsigned|float
+                              the output's samples instead of the input's (unsigned: 8-bit;
+                              float: 32-bit); stderr counts the samples clipped
+  --file-type wav|w64|rf64|flac|aiff|caf|au
+                              the output's type instead of its extension's
+)"},
+        {kBoth, R"(  --plot FILE.png             the magnitude response of the final settings
+  --save-settings FILE  --load-settings FILE
+                              the 44-byte settings record (loaded before the preset; saved
+                              at the end: after a file, with the values its envelopes left)
+)"},
+        {kHost, R"(  --page [--page-close SECONDS]
+                              the property page, live while INPUT plays in real time
+)"},
+        {kBoth, R"(  --list-presets  --info  -q|--quiet  -h|--help  --version
+  --                          ends the options
+The summary, warnings and progress go to stderr; --quiet leaves only warnings and errors.
+Exit status: 0 done, 2 bad input (nothing written), 1 processing failed.
+)"},
+    };
+    std::string text = std::string("usage: ") + ToolName(tool);
+    for (const auto& part : kParts)
+        if (part.tools & Mask(tool)) text += part.text;
+    return text;
 }

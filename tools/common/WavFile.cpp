@@ -1,6 +1,8 @@
 #include "tools/common/WavFile.h"
 
 #include <cerrno>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -194,11 +196,34 @@ AudioData ConvertAudio(const AudioData& audio, Encoding to) {
     return out;
 }
 
-bool WavWriter::Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate) {
+size_t ConvertSamples(Encoding from, Encoding to, const uint8_t* in, size_t count,
+                      std::vector<uint8_t>* out) {
+    std::vector<double> values(count);
+    DecodeSamples(from, in, count, values.data());
+    out->resize(count * BytesPerSample(to));
+    EncodeSamples(to, values.data(), count, out->data());
+    if (to == Encoding::Float64) return 0;
+    size_t clipped = 0;
+    if (to == Encoding::Float32) {
+        for (double v : values)
+            clipped += std::fabs(v) > FLT_MAX ? 1 : 0;
+        return clipped;
+    }
+    // What EncodeSamples clamps: values that round (halves away from zero) out of range.
+    const double scale = std::ldexp(1.0, int(8 * BytesPerSample(to)) - 1);
+    for (double v : values)
+        clipped += v * scale >= scale - 0.5 || v * scale <= -scale - 0.5 ? 1 : 0;
+    return clipped;
+}
+
+bool WavWriter::Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate,
+                     Encoding stored) {
     Abandon();
     path_ = path;
     temporary_ = path + ".partial";
     encoding_ = encoding;
+    stored_ = stored;
+    clipped_ = 0;
     channels_ = channels;
     rate_ = rate;
     dataBytes_ = 0;
@@ -209,7 +234,7 @@ bool WavWriter::Open(const std::string& path, Encoding encoding, WORD channels, 
 }
 
 bool WavWriter::WriteHeader() {
-    const WAVEFORMATEX f = StreamWaveFormat(encoding_, channels_, rate_);
+    const WAVEFORMATEX f = StreamWaveFormat(stored_, channels_, rate_);
     const bool isFloat = f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT;
     const uint32_t fmtBytes = isFloat ? 18 : 16, factBytes = isFloat ? 12 : 0;
     const uint32_t data = uint32_t(dataBytes_), pad = data & 1;
@@ -238,6 +263,13 @@ bool WavWriter::WriteHeader() {
 
 bool WavWriter::Append(const void* data, size_t bytes) {
     if (file_ == nullptr || failed_) return false;
+    if (stored_ != encoding_) {
+        const size_t count = bytes / BytesPerSample(encoding_);
+        clipped_ += ConvertSamples(encoding_, stored_, static_cast<const uint8_t*>(data), count,
+                                   &converted_);
+        data = converted_.data();
+        bytes = converted_.size();
+    }
     // The data chunk's size field is 32 bits: refuse to write a file that would lie about it.
     if (dataBytes_ + bytes > 0xFFFFFFF0u || std::fwrite(data, 1, bytes, file_) != bytes) {
         failed_ = true;

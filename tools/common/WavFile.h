@@ -37,6 +37,11 @@ bool ReadWavFile(const std::string& path, AudioData* audio, std::string* error);
 // Converts audio to another encoding through DecodeSamples and EncodeSamples.
 AudioData ConvertAudio(const AudioData& audio, Encoding to);
 
+// Converts `count` samples as ConvertAudio does, returning how many the conversion clipped: values
+// beyond an integer's range, or beyond a 32-bit float's.
+size_t ConvertSamples(Encoding from, Encoding to, const uint8_t* in, size_t count,
+                      std::vector<uint8_t>* out);
+
 // Writes a WAV file of a stream encoding under a temporary name and gives it its real name only
 // when Commit succeeds, so a failed run never leaves a half-written file behind.
 class WavWriter {
@@ -46,20 +51,29 @@ class WavWriter {
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
-    bool Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate);
+    // Appended samples are in `encoding`; the file holds them in `stored`, 24-bit PCM included.
+    bool Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate,
+              Encoding stored);
+    bool Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate) {
+        return Open(path, encoding, channels, rate, encoding);
+    }
     bool Append(const void* data, size_t bytes);
     // Completes the header and renames the file into place.
     bool Commit();
     // Removes the temporary file; nothing is left at the real name.
     void Abandon();
     uint64_t DataBytes() const { return dataBytes_; }
+    // Samples the conversion to the stored encoding clipped.
+    uint64_t Clipped() const { return clipped_; }
 
   private:
     bool WriteHeader();
 
     std::FILE* file_ = nullptr;
     std::string path_, temporary_;
-    Encoding encoding_ = Encoding::Pcm16;
+    Encoding encoding_ = Encoding::Pcm16, stored_ = Encoding::Pcm16;
+    std::vector<uint8_t> converted_;
+    uint64_t clipped_ = 0;
     WORD channels_ = 0;
     DWORD rate_ = 0;
     uint64_t dataBytes_ = 0;

@@ -17,6 +17,12 @@
 #include "tools/host/HostFilter.h"
 #include "tools/host/PageFrame.h"
 
+#if __has_include("resources/VersionNumber.h")
+#include "resources/VersionNumber.h"
+#else
+#define RF_VERSION_TEXT "(unnumbered)"
+#endif
+
 namespace {
 
 constexpr char kTool[] = "rfhost";
@@ -80,18 +86,11 @@ bool MeasureImpulse(const MP_DATA values[kParamCount], DWORD rate, std::vector<f
     return true;
 }
 
-int ListPresets(HostFilter& host) {
-    const std::vector<std::string> names = host.PresetNames();
-    for (size_t i = 0; i < names.size(); ++i)
-        std::printf("%2u  %s\n", unsigned(i), names[i].c_str());
-    return 0;
-}
-
 int Run(const ToolOptions& o) {
     HostFilter host;
     std::string error;
     if (FAILED(o.dmo ? host.CreateDmo(&error) : host.Create(&error))) return Failure(error);
-    if (o.listPresets) ListPresets(host);
+    if (o.listPresets) std::fputs(PresetListing(host.PresetNames()).c_str(), stdout);
     if (o.info) {
         std::printf("server %s (%u-bit)\n", host.ServerPath().c_str(), unsigned(sizeof(void*) * 8));
         PrintParamTable(host.Info());
@@ -119,6 +118,8 @@ int Run(const ToolOptions& o) {
         if (!ToStreamAudio(o, source, &audio, &error)) return BadInput(error);
     }
     if (!host.Apply(o, preset, &error)) return BadInput(error);
+    for (const std::string& warning : OverlapWarnings(o.envelopes))
+        std::fprintf(stderr, "%s: warning: %s\n", kTool, warning.c_str());
     if (o.page) {
         const bool pageAsIs = audio.encoding == source.encoding && o.block == 0;
         return ShowPageFrame(o, host, pageAsIs ? o.input : std::string(), audio, kTool);
@@ -126,7 +127,8 @@ int Run(const ToolOptions& o) {
 
     if (!o.input.empty()) {
         WavWriter writer;
-        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate))
+        const Encoding stored = StoredEncodingFor(o, source.encoding);
+        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate, stored))
             return BadInput(o.output + ": cannot be written");
         GraphResult result;
         if (o.direct) {
@@ -141,18 +143,23 @@ int Run(const ToolOptions& o) {
         }
         if (!writer.Commit()) return Failure(o.output + ": writing failed");
         if (!o.quiet) {
+            // On stderr, as resfilter's.
             const double seconds = result.seconds;
-            std::printf("%s: %s -> %s: %.0f frames, %u ch, %lu Hz, %s, %s%s", kTool,
-                        o.input.c_str(), o.output.c_str(), double(frames), unsigned(audio.channels),
-                        (unsigned long)audio.rate, EncodingName(audio.encoding),
-                        o.direct ? "direct"
-                        : o.dmo  ? "through the DMO Wrapper filter"
-                                 : "through the graph",
-                        preset >= 0 ? (", preset " + names[size_t(preset)]).c_str() : "");
+            std::fprintf(stderr, "%s: %s -> %s (wav, %s): %.0f frames, %u ch, %lu Hz, %s, %s%s",
+                         kTool, o.input.c_str(), o.output.c_str(), EncodingName(stored),
+                         double(frames), unsigned(audio.channels), (unsigned long)audio.rate,
+                         EncodingName(audio.encoding),
+                         o.direct ? "direct"
+                         : o.dmo  ? "through the DMO Wrapper filter"
+                                  : "through the graph",
+                         preset >= 0 ? (", preset " + names[size_t(preset)]).c_str() : "");
             if (seconds > 0)
-                std::printf(": %.1f M frames/s (%.0fx real time)", double(frames) / seconds / 1e6,
-                            double(frames) / seconds / audio.rate);
-            std::printf("\n");
+                std::fprintf(stderr, ": %.1f M frames/s (%.0fx real time)",
+                             double(frames) / seconds / 1e6, double(frames) / seconds / audio.rate);
+            std::fprintf(stderr, "\n");
+            if (writer.Clipped() > 0)
+                std::fprintf(stderr, "%s: %llu samples clipped writing %s\n", kTool,
+                             (unsigned long long)writer.Clipped(), EncodingName(stored));
         }
     }
     if (!o.saveSettings.empty() && !host.SaveSettings(o.saveSettings, &error))
@@ -162,9 +169,12 @@ int Run(const ToolOptions& o) {
         host.Settings()->GetAllParams(values);
         const DWORD rate = o.input.empty() ? 44100 : audio.rate;
         std::vector<float> impulse;
+        ToolOptions silent = o;  // its line goes to stderr here, with the summary
+        silent.quiet = true;
         if (!MeasureImpulse(values, rate, &impulse, &error) ||
-            !PlotResponse(o, values, impulse, rate, kTool, &error))
+            !PlotResponse(silent, values, impulse, rate, kTool, &error))
             return Failure(error);
+        if (!o.quiet) std::fprintf(stderr, "%s: response plot in %s\n", kTool, o.plot.c_str());
     }
     return 0;
 }
@@ -173,7 +183,7 @@ int Run(const ToolOptions& o) {
 
 int main(int argc, char** argv) {
     ToolOptions options;
-    const int done = ParseCommandLine(argc, argv, kTool, &options);
+    const int done = ParseCommandLine(argc, argv, Tool::Host, RF_VERSION_TEXT, &options);
     if (done >= 0) return done;
     // The property frame wants a single-threaded apartment; the filter is free-threaded.
     CoInitializeEx(nullptr, options.page ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED);

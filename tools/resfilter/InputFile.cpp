@@ -51,7 +51,8 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     format_.encoding = native_.encoding = e;
     format_.channels = native_.channels = WORD(info.channels);
     format_.rate = native_.rate = DWORD(info.samplerate);
-    claimed_ = info.frames > 0 ? uint64_t(info.frames) : 0;
+    // A pipe's length is unknown, and libsndfile says so with the largest count it has.
+    claimed_ = info.frames > 0 && info.frames < (sf_count_t(1) << 48) ? uint64_t(info.frames) : 0;
     return true;
 }
 
@@ -62,7 +63,7 @@ bool InputFile::ReadDirect(uint32_t frames, Encoding to, std::vector<uint8_t>* b
     const uint16_t probe = 1;
     uint8_t first = 0;
     std::memcpy(&first, &probe, 1);
-    const bool direct = first == 1 && to == native_.encoding &&
+    const bool direct = first == 1 && gain_ == 1.0 && to == native_.encoding &&
                         ((to == Encoding::Pcm16 && subformat_ == SF_FORMAT_PCM_16) ||
                          (to == Encoding::Pcm32 && subformat_ == SF_FORMAT_PCM_32));
     if (!direct) return false;
@@ -84,6 +85,23 @@ bool InputFile::ReadDirect(uint32_t frames, Encoding to, std::vector<uint8_t>* b
 
 bool InputFile::Read(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes,
                      std::string* error) {
+    bytes->clear();
+    if (!ended_ && !ReadFile(frames, to, bytes, error)) return false;
+    const size_t frameBytes = format_.channels * BytesPerSample(to);
+    const uint64_t got = bytes->size() / frameBytes;
+    if (got == frames) return true;
+    // Only the end gives fewer frames than asked; the tail follows it.
+    ended_ = true;
+    const uint64_t silent = frames - got < tailLeft_ ? frames - got : tailLeft_;
+    tailLeft_ -= silent;
+    std::vector<double> zeros(size_t(silent) * format_.channels, 0.0);
+    bytes->resize(bytes->size() + zeros.size() * BytesPerSample(to));
+    EncodeSamples(to, zeros.data(), zeros.size(), bytes->data() + got * frameBytes);
+    return true;
+}
+
+bool InputFile::ReadFile(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes,
+                         std::string* error) {
     if (ReadDirect(frames, to, bytes)) {
         const int status = sf_error(file_);
         if (status == SF_ERR_NO_ERROR) return true;
@@ -109,6 +127,14 @@ bool InputFile::Read(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes,
     const size_t count = got * channels;
     for (size_t i = 0; i < count; ++i)
         values_[i] *= scale_;
+    if (gain_ != 1.0) {
+        // Straight to the stream's encoding, so a 24-bit file keeps its bits in a pcm32 stream.
+        for (size_t i = 0; i < count; ++i)
+            values_[i] *= gain_;
+        clipped_ += ConvertSamples(Encoding::Float64, to,
+                                   reinterpret_cast<const uint8_t*>(values_.data()), count, bytes);
+        return true;
+    }
     native_.bytes.resize(count * BytesPerSample(native_.encoding));
     EncodeSamples(native_.encoding, values_.data(), count, native_.bytes.data());
     if (to == native_.encoding)

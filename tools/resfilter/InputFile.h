@@ -22,20 +22,31 @@ class InputFile {
     bool Open(const std::string& path, std::string* error);
     // The file's own encoding, channels and rate, with no samples.
     const AudioData& Format() const { return format_; }
-    // The length the file claims; only a guide, since a damaged file may hold fewer frames.
-    uint64_t ClaimedFrames() const { return claimed_; }
+    // The length the file claims, tail included; only a guide, since a damaged file may hold
+    // fewer frames. 0 when unknown, as for a pipe.
+    uint64_t ClaimedFrames() const { return claimed_ ? claimed_ + tail_ : 0; }
+    // Scales every sample by `gain` before it is converted to the stream's encoding.
+    void SetGain(double gain) { gain_ = gain; }
+    // Adds this many frames of silence after the file's last.
+    void SetTail(uint64_t frames) { tail_ = tailLeft_ = frames; }
+    // Samples the gain pushed out of the stream encoding's range, clipped there.
+    uint64_t Clipped() const { return clipped_; }
     // Up to `frames` more frames converted to `to` as ConvertAudio would; *bytes is empty at the
     // end. False with a reason when the file cannot be read.
     bool Read(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes, std::string* error);
 
   private:
     bool ReadDirect(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes);
+    bool ReadFile(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes, std::string* error);
 
     SNDFILE* file_ = nullptr;
     int subformat_ = 0;
     AudioData format_;
     uint64_t claimed_ = 0;
     double scale_ = 1.0;
+    double gain_ = 1.0;
+    uint64_t tail_ = 0, tailLeft_ = 0, clipped_ = 0;
+    bool ended_ = false;
     std::vector<double> values_;
     AudioData native_;
 };

@@ -50,7 +50,7 @@ bool ReadAhead::Next(std::vector<uint8_t>* chunk, std::string* error) {
     return false;
 }
 
-WriteBehind::WriteBehind(WavWriter& writer)
+WriteBehind::WriteBehind(OutputFile& writer)
     : thread_([this, &writer] {
           std::vector<uint8_t> chunk;
           while (queue_.Pop(&chunk)) {

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "tools/common/WavFile.h"
 #include "tools/resfilter/InputFile.h"
+#include "tools/resfilter/OutputFile.h"
 
 // A bounded first-in first-out queue of byte blocks between two threads.
 class BlockQueue {
@@ -54,7 +54,7 @@ class ReadAhead {
 // Appends chunks to `writer` behind the caller.
 class WriteBehind {
   public:
-    explicit WriteBehind(WavWriter& writer);
+    explicit WriteBehind(OutputFile& writer);
     ~WriteBehind();
     WriteBehind(const WriteBehind&) = delete;
     WriteBehind& operator=(const WriteBehind&) = delete;

@@ -1,6 +1,7 @@
 // resfilter: the filter's portable core over an audio file, with the Windows host's options, so
 // that batch work needs no Windows and the DLL can be checked against the core bit for bit.
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "tools/common/ToolOptions.h"
 #include "tools/common/WavFile.h"
 #include "tools/resfilter/InputFile.h"
+#include "tools/resfilter/OutputFile.h"
 #include "tools/resfilter/Pipeline.h"
 
 namespace {
@@ -92,6 +94,8 @@ bool ApplySettings(const ToolOptions& o, int preset, Core& core, std::string* er
             *error = "the filter refused a value";
             return false;
         }
+    for (const std::string& warning : OverlapWarnings(o.envelopes))
+        std::fprintf(stderr, "%s: warning: %s\n", kTool, warning.c_str());
     for (const EnvelopeOption& e : o.envelopes) {
         MP_ENVELOPE_SEGMENT segment = e.segment;
         const HRESULT hr = store.AddEnvelope(e.param, 1, &segment);
@@ -115,7 +119,7 @@ struct Streamed {
 // media sample at a time. Chunks of whole samples are read ahead and written behind on threads
 // of their own, so memory does not grow with the file. Returns the exit status.
 int Process(const ToolOptions& o, Core& core, InputFile& in, const AudioData& stream,
-            WavWriter& writer, Streamed* done) {
+            OutputFile& writer, Streamed* done) {
     const WAVEFORMATEX format = StreamWaveFormat(stream.encoding, stream.channels, stream.rate);
     const ScheduleCursor cut =
         o.block ? ScheduleCursor::Block(o.block, stream.rate) : ScheduleCursor::Parser(format);
@@ -188,11 +192,6 @@ std::vector<float> MeasureImpulse(const MP_DATA values[kParamCount], DWORD rate)
     return impulse;
 }
 
-void ListPresets() {
-    for (LONG i = 0; i < kPresetCount; ++i)
-        std::printf("%2ld  %s\n", long(i), kPresetTable[i].name);
-}
-
 int PrintInfo(Core& core) {
     IMediaParamInfo* info = nullptr;
     if (FAILED(core.dsp.Store().QueryFace(IID_IMediaParamInfo, reinterpret_cast<void**>(&info))))
@@ -205,43 +204,54 @@ int PrintInfo(Core& core) {
 int Run(const ToolOptions& o) {
     Core core;
     if (FAILED(core.created)) return Failure("the filter core could not be created");
-    if (o.listPresets) ListPresets();
-    if (o.info && PrintInfo(core) != 0) return 1;
-
     std::vector<std::string> names;
     for (const PresetRow& row : kPresetTable)
         names.push_back(row.name);
+    if (o.listPresets) std::fputs(PresetListing(names).c_str(), stdout);
+    if (o.info && PrintInfo(core) != 0) return 1;
     const int preset = o.preset.empty() ? -1 : FindPreset(o.preset, names);
     if (!o.preset.empty() && preset < 0)
         return BadInput("unknown preset '" + o.preset + "' (see --list-presets)");
 
     InputFile in;
     AudioData audio;  // the stream's format; its samples pass through a block at a time
+    OutputPlan plan;
     std::string error;
     if (!o.input.empty()) {
         if (!in.Open(o.input, &error)) return BadInput(o.input + ": " + error);
         if (!ToStreamAudio(o, in.Format(), &audio, &error)) return BadInput(error);
+        if (o.gainDb != 0) in.SetGain(std::pow(10.0, o.gainDb / 20));
+        in.SetTail(uint64_t(std::llround(o.tail * audio.rate)));
+        if (!PlanOutput(o, in.Format().encoding, audio, in.ClaimedFrames(), &plan, &error))
+            return BadInput(error);
     }
     if (!ApplySettings(o, preset, core, &error)) return BadInput(error);
 
     if (!o.input.empty()) {
-        WavWriter writer;
-        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate))
-            return BadInput(o.output + ": cannot be written");
+        OutputFile writer;
+        if (!writer.Open(o.output, plan, audio)) return BadInput(o.output + ": cannot be written");
         Streamed done;
         if (const int status = Process(o, core, in, audio, writer, &done)) return status;
         if (!writer.Commit()) return Failure(o.output + ": writing failed");
         if (!o.quiet) {
+            // On stderr, so that stdout can carry the audio.
             const double frames = double(done.frames), seconds = done.seconds;
-            std::printf(
-                "%s: %s -> %s: %.0f frames, %u ch, %lu Hz, %s, %s%s: %.1f M frames/s "
+            std::fprintf(
+                stderr,
+                "%s: %s -> %s (%s, %s): %.0f frames, %u ch, %lu Hz, %s, %s%s: %.1f M frames/s "
                 "(%.0fx real time)\n",
-                kTool, o.input.c_str(), o.output.c_str(), frames, unsigned(audio.channels),
+                kTool, o.input.c_str(), o.output.c_str(), plan.type.c_str(),
+                EncodingName(plan.stored), frames, unsigned(audio.channels),
                 (unsigned long)audio.rate, EncodingName(audio.encoding),
                 o.direct ? "direct" : "as the graph streams it",
                 preset >= 0 ? (std::string(", preset ") + names[size_t(preset)]).c_str() : "",
                 seconds > 0 ? frames / seconds / 1e6 : 0.0,
                 seconds > 0 ? frames / seconds / audio.rate : 0.0);
+            const uint64_t byGain = in.Clipped(), total = byGain + writer.Clipped();
+            if (total > 0)
+                std::fprintf(stderr, "%s: %llu samples clipped (%llu by --gain, %llu writing %s)\n",
+                             kTool, (unsigned long long)total, (unsigned long long)byGain,
+                             (unsigned long long)(total - byGain), EncodingName(plan.stored));
         }
     }
     if (!o.saveSettings.empty() && !SaveSettings(o.saveSettings, core, &error))
@@ -250,8 +260,11 @@ int Run(const ToolOptions& o) {
         MP_DATA values[kParamCount];
         core.dsp.Store().GetAllParams(values);
         const DWORD rate = o.input.empty() ? 44100 : audio.rate;
-        if (!PlotResponse(o, values, MeasureImpulse(values, rate), rate, kTool, &error))
+        ToolOptions silent = o;  // its line goes to stderr here, with the summary
+        silent.quiet = true;
+        if (!PlotResponse(silent, values, MeasureImpulse(values, rate), rate, kTool, &error))
             return Failure(error);
+        if (!o.quiet) std::fprintf(stderr, "%s: response plot in %s\n", kTool, o.plot.c_str());
     }
     return 0;
 }
@@ -260,8 +273,7 @@ int Run(const ToolOptions& o) {
 
 int main(int argc, char** argv) {
     ToolOptions options;
-    const int done = ParseCommandLine(argc, argv, kTool, &options);
+    const int done = ParseCommandLine(argc, argv, Tool::Native, RF_VERSION_TEXT, &options);
     if (done >= 0) return done;
-    if (options.page) return BadInput("the property page needs Windows: use rfhost --page");
     return Run(options);
 }

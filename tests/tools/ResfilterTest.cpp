@@ -1,0 +1,186 @@
+// resfilter end to end: output types and depths read back with libsndfile, clipping counts,
+// the tail, and audio through pipes.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kDir = std::string(RF_TEST_DIR) + "/resfilter_test";
+
+std::string PathOf(const std::string& name) {
+    return kDir + "/" + name;
+}
+
+// Runs resfilter with `args` (a pipeline may follow) through the shell; returns the exit status
+// and what went to stderr.
+int RunTool(const std::string& args, std::string* err = nullptr) {
+    const std::string errFile = PathOf("stderr.txt");
+    const int status = std::system(
+        ("cd '" + kDir + "' && { " RF_RESFILTER " " + args + "; } 2>'" + errFile + "'").c_str());
+    std::ifstream in(errFile);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (err != nullptr) *err = text.str();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Sound {
+    int format = 0, channels = 0, rate = 0;
+    std::vector<double> samples;  // interleaved, scaled to [-1, 1)
+};
+
+void Write(const std::string& name, int format, int channels, int rate,
+           const std::vector<double>& samples) {
+    SF_INFO info{};
+    info.format = format;
+    info.channels = channels;
+    info.samplerate = rate;
+    SNDFILE* f = sf_open(PathOf(name).c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+    sf_command(f, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    sf_write_double(f, samples.data(), sf_count_t(samples.size()));
+    sf_close(f);
+}
+
+Sound Read(const std::string& name) {
+    Sound s;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(PathOf(name).c_str(), SFM_READ, &info);
+    if (f == nullptr) return s;
+    s.format = info.format;
+    s.channels = info.channels;
+    s.rate = info.samplerate;
+    std::vector<double> block(4096 * size_t(info.channels));
+    for (sf_count_t n; (n = sf_readf_double(f, block.data(), 4096)) > 0;)
+        s.samples.insert(s.samples.end(), block.begin(), block.begin() + n * info.channels);
+    sf_close(f);
+    return s;
+}
+
+// Seeded noise on the grid of `bits`-bit samples, so any deeper file holds it exactly.
+std::vector<double> Noise(size_t count, int bits, unsigned seed) {
+    std::mt19937 random(seed);
+    const double top = std::ldexp(1.0, bits - 1);
+    std::uniform_int_distribution<int> value(-int(top) / 2, int(top) / 2);
+    std::vector<double> v(count);
+    for (double& x : v)
+        x = value(random) / top;
+    return v;
+}
+
+class Resfilter : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(std::system(("mkdir -p '" + kDir + "'").c_str()), 0);
+        Write("in16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, Noise(2 * 5000, 16, 1));
+        Write("in24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 48000, Noise(7000, 24, 2));
+    }
+};
+
+TEST_F(Resfilter, FileTypesAndDepthsRoundTripThroughLibsndfile) {
+    const struct {
+        const char* input;
+        const char* output;
+        const char* options;
+        int format;
+        double tolerance;  // what a shallower file loses
+    } cases[] = {
+        {"in16.wav", "a.wav", "", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0},
+        {"in24.wav", "b.wav", "", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 0},
+        {"in24.wav", "c.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 0},
+        {"in16.wav", "d.w64", "--bits 32", SF_FORMAT_W64 | SF_FORMAT_PCM_32, 0},
+        {"in16.wav", "e.rf64", "", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 0},
+        {"in16.wav", "f.AIF", "--bits 24", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 0},
+        {"in24.wav", "g.caf", "--encoding float", SF_FORMAT_CAF | SF_FORMAT_FLOAT, 0},
+        {"in16.wav", "h.au", "--bits 8 --encoding signed", SF_FORMAT_AU | SF_FORMAT_PCM_S8,
+         1.0 / 256},
+        {"in16.wav", "i.wav", "--bits 8", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1.0 / 256},
+        {"in24.wav", "j.wav", "--bits 16", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0 / 65536},
+        // --format is the stream's: the file still follows the input.
+        {"in16.wav", "k", "--file-type caf --format float64", SF_FORMAT_CAF | SF_FORMAT_PCM_16, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        ASSERT_EQ(RunTool(std::string("-q --bypass ") + c.options + " " + c.input + " " + c.output),
+                  0);
+        const Sound in = Read(c.input), out = Read(c.output);
+        EXPECT_EQ(out.format, c.format);
+        EXPECT_EQ(out.rate, in.rate);
+        ASSERT_EQ(out.samples.size(), in.samples.size());
+        double worst = 0;
+        for (size_t i = 0; i < in.samples.size(); ++i)
+            worst = std::max(worst, std::fabs(out.samples[i] - in.samples[i]));
+        EXPECT_LE(worst, c.tolerance);
+    }
+    // What a type cannot hold, or an unknown extension, is bad input and writes nothing.
+    for (const char* bad : {"in16.wav l.ogg", "--encoding float in16.wav m.flac",
+                            "--bits 8 --encoding signed in16.wav n.wav", "in16.wav -"}) {
+        std::string err;
+        EXPECT_EQ(RunTool(bad, &err), 2) << bad;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+    EXPECT_TRUE(Read("l.ogg").samples.empty());
+}
+
+TEST_F(Resfilter, ClippedSamplesAreCountedOnStderrUnlessQuiet) {
+    // 300 samples beyond full scale in a float file; the rest at a quarter of it.
+    std::vector<double> loud(4000, 0.25);
+    for (size_t i = 0; i < 300; ++i)
+        loud[i * 13] = i % 2 ? 1.5 : -1.25;
+    Write("loud.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000, loud);
+    const struct {
+        const char* args;
+        const char* said;  // empty: no clipping line
+    } cases[] = {
+        {"--bypass --bits 16 loud.wav o.wav", "300 samples clipped (0 by --gain, 300 writing"},
+        {"--bypass loud.wav o.wav", ""},
+        {"--bypass --bits 16 --gain -6.1 loud.wav o.wav", ""},
+        {"--bypass --gain 12.1 in16.wav o.wav", " by --gain, 0 writing pcm16"},
+        {"-q --bypass --bits 16 loud.wav o.wav", ""},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        ASSERT_EQ(RunTool(c.args, &err), 0) << c.args;
+        const bool counted = err.find("clipped") != std::string::npos;
+        EXPECT_EQ(counted, *c.said != 0) << c.args << ": " << err;
+        EXPECT_NE(err.find(c.said), std::string::npos) << err;
+    }
+}
+
+TEST_F(Resfilter, TheTailAddsSilenceThatTheResonanceRingsInto) {
+    ASSERT_EQ(RunTool("-q --frequency 500 --resonance 95 in24.wav plain.wav"), 0);
+    ASSERT_EQ(RunTool("-q --frequency 500 --resonance 95 --tail 0.25 in24.wav tail.wav"), 0);
+    ASSERT_EQ(RunTool("-q --bypass --tail 0.25 in24.wav silent.wav"), 0);
+    const Sound plain = Read("plain.wav"), tail = Read("tail.wav"), silent = Read("silent.wav");
+    ASSERT_EQ(tail.samples.size(), plain.samples.size() + 12000);
+    EXPECT_TRUE(std::equal(plain.samples.begin(), plain.samples.end(), tail.samples.begin()));
+    EXPECT_NE(tail.samples[plain.samples.size() + 100], 0.0);  // still ringing
+    for (size_t i = plain.samples.size(); i < silent.samples.size(); ++i)
+        ASSERT_EQ(silent.samples[i], 0.0);
+}
+
+TEST_F(Resfilter, PipesCarryTheSameAudioAsFiles) {
+    ASSERT_EQ(RunTool("-q --preset 13 in16.wav file.au"), 0);
+    // Real pipes on both sides; the summary goes to stderr and leaves the audio alone.
+    std::string err;
+    ASSERT_EQ(RunTool("--preset 13 --file-type au - - <in16.wav | cat >piped.au", &err), 0);
+    EXPECT_NE(err.find("frames"), std::string::npos);
+    ASSERT_EQ(RunTool("-q --preset 13 --file-type flac - - <in16.wav | cat >piped.flac"), 0);
+    const Sound file = Read("file.au"), au = Read("piped.au"), flac = Read("piped.flac");
+    ASSERT_EQ(file.samples.size(), 2u * 5000);
+    EXPECT_EQ(au.samples, file.samples);
+    EXPECT_EQ(flac.samples, file.samples);
+}
+
+}  // namespace
