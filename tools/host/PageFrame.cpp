@@ -26,14 +26,14 @@ void CALLBACK CloseFrame(HWND, UINT, UINT_PTR timer, DWORD) {
 }  // namespace
 
 int ShowPageFrame(const ToolOptions& o, HostFilter& host, const std::string& file,
-                  const AudioData& audio, const char* tool) {
+                  const AudioData& audio, Encoding stored, const char* tool) {
     std::atomic<bool> cancel{false};
     GraphResult result;
     WavWriter writer;
     std::thread player;
     const bool playing = !o.input.empty();
     if (playing) {
-        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate)) {
+        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate, stored)) {
             std::fprintf(stderr, "%s: %s: cannot be written\n", tool, o.output.c_str());
             return 2;
         }

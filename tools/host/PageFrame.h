@@ -9,6 +9,7 @@
 #include "tools/host/HostFilter.h"
 
 // Shows the page until the user closes the frame (or options.pageClose seconds pass). With an
-// input, it plays meanwhile and the output is written only if it played to the end.
+// input, it plays meanwhile and the output, of `stored` samples, is written only if it played
+// to the end.
 int ShowPageFrame(const ToolOptions& options, HostFilter& host, const std::string& file,
-                  const AudioData& audio, const char* tool);
+                  const AudioData& audio, Encoding stored, const char* tool);

@@ -122,7 +122,8 @@ int Run(const ToolOptions& o) {
         std::fprintf(stderr, "%s: warning: %s\n", kTool, warning.c_str());
     if (o.page) {
         const bool pageAsIs = audio.encoding == source.encoding && o.block == 0;
-        return ShowPageFrame(o, host, pageAsIs ? o.input : std::string(), audio, kTool);
+        return ShowPageFrame(o, host, pageAsIs ? o.input : std::string(), audio,
+                             StoredEncodingFor(o, source.encoding), kTool);
     }
 
     if (!o.input.empty()) {
