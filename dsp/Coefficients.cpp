@@ -88,6 +88,17 @@ void StepStill(ParamRamp& ramp, DWORD count, double* values) {
     }
 }
 
+// True when the ramp's next `count` values are surely inside the parameter's range: within
+// count |step| + count^2 |curve| of its value (the most the additions can move it), with a
+// margin far above their rounding. A NaN or infinity anywhere answers false.
+bool StaysInRange(const ParamRamp& ramp, DWORD count, DWORD index) {
+    const double n = count;
+    const double reach = n * std::fabs(ramp.step) + n * n * std::fabs(ramp.curve);
+    const double low = ParamMin(index), high = ParamMax(index);
+    const double margin = 1e-9 * (high - low) + 1e-6 * reach;
+    return ramp.value - reach - margin > low && ramp.value + reach + margin < high;
+}
+
 double FrequencyOf(double hz, double rate) {
     return FrequencyCoefficient(ClampTo(kParamFrequency, hz), rate);
 }
@@ -116,6 +127,7 @@ void BeginRampRun(DspCore* core, DWORD count, const CoefficientSet& first, RampR
     for (int r = 0; r < kRampCount; ++r) {
         ParamRamp& ramp = core->ramps[r];
         run->moves[r] = ramp.step != 0.0 || ramp.curve != 0.0;
+        run->inRange[r] = run->moves[r] && StaysInRange(ramp, count, kRampParam[r]);
         if (!run->moves[r]) StepStill(ramp, count, run->values[r]);
     }
     // A still ramp: computed for its first two frames, the rest as the second.

@@ -12,8 +12,11 @@
 
 struct RampRun {
     RampCoefficients coef;  // entry 0 in force at the run's first frame, entry i after i frames
-    double values[kRampCount][kRampBlock + 1];  // the ramps' raw values at 1..count
+    double values[kRampCount][kRampBlock + 1];  // raw values at 1..count, where stored
     bool moves[kRampCount];
+    // A moving ramp that stays well inside its parameter's range for the whole run: clamping
+    // would give back every value as it is, so it is left out.
+    bool inRange[kRampCount];
     DWORD count;
     // A still ramp's entries 3..filled[r] hold the value it had when filled, so a run that
     // follows with the same value need not write them again.
@@ -68,42 +71,42 @@ inline __m128d ClampPair(DWORD index, __m128d v) {
 
 }  // namespace ramp_detail
 
+// A ramp two frames on: its two values as a pair.
+inline __m128d StepPair(ParamRamp& ramp) {
+    double value = ramp.value, step = ramp.step;
+    const double first = value += step;
+    step += ramp.curve;
+    value += step;
+    step += ramp.curve;
+    ramp.value = value;
+    ramp.step = step;
+    return _mm_set_pd(value, first);
+}
+
 // Moves the moving ramps two frames on and computes entries i and i + 1 from them
 // (i + 1 <= count), with packed arithmetic.
 inline void ComputeRampPair(DspCore* core, RampRun* run, DWORD i) {
     using namespace ramp_detail;
-    for (int r = 0; r < kRampCount; ++r) {
-        if (!run->moves[r]) continue;
-        ParamRamp& ramp = core->ramps[r];
-        double value = ramp.value, step = ramp.step;
-        value += step;
-        step += ramp.curve;
-        run->values[r][i] = value;
-        value += step;
-        step += ramp.curve;
-        run->values[r][i + 1] = value;
-        ramp.value = value;
-        ramp.step = step;
-    }
-    const double sampleRate = core->sampleRate;
     RampCoefficients& out = run->coef;
     if (run->moves[kRampFrequency]) {
-        const __m128d hz =
-            ClampPair(kParamFrequency, _mm_loadu_pd(run->values[kRampFrequency] + i));
+        __m128d hz = StepPair(core->ramps[kRampFrequency]);
+        if (!run->inRange[kRampFrequency]) hz = ClampPair(kParamFrequency, hz);
         // The ratio when below the cap, else the cap (a NaN ratio too).
         const __m128d ratio =
-            _mm_min_pd(_mm_div_pd(hz, _mm_set1_pd(3.0 * sampleRate)), _mm_set1_pd(kMaxRatio));
+            _mm_min_pd(_mm_div_pd(hz, _mm_set1_pd(3.0 * core->sampleRate)), _mm_set1_pd(kMaxRatio));
         const __m128d sine = SinePair(_mm_mul_pd(_mm_set1_pd(kPi), ratio));
         _mm_storeu_pd(out.freqCoef + i, _mm_mul_pd(_mm_set1_pd(2.0), sine));
     }
     if (run->moves[kRampResonance]) {
-        const __m128d r = ClampPair(kParamResonance, _mm_loadu_pd(run->values[kRampResonance] + i));
+        __m128d r = StepPair(core->ramps[kRampResonance]);
+        if (!run->inRange[kRampResonance]) r = ClampPair(kParamResonance, r);
         const __m128d q = _mm_add_pd(
             _mm_mul_pd(_mm_mul_pd(r, _mm_set1_pd(0.01)), _mm_set1_pd(kQSpan)), _mm_set1_pd(kMinQ));
         _mm_storeu_pd(out.damping + i, _mm_div_pd(_mm_set1_pd(1.0), q));
     }
     if (run->moves[kRampWetDry]) {
-        const __m128d w = ClampPair(kParamWetDry, _mm_loadu_pd(run->values[kRampWetDry] + i));
+        __m128d w = StepPair(core->ramps[kRampWetDry]);
+        if (!run->inRange[kRampWetDry]) w = ClampPair(kParamWetDry, w);
         const __m128d wet = _mm_mul_pd(w, _mm_set1_pd(0.01));
         _mm_storeu_pd(out.wetGain + i, wet);
         _mm_storeu_pd(out.dryGain + i, _mm_sub_pd(_mm_set1_pd(1.0), wet));
