@@ -81,12 +81,14 @@ echo "filter's own cost in the graph: ${own} s (filtering minus bypassed) agains
   "core's ${core} s: $(ratio "$own" "$core")x"
 echo
 
-# Moving ramps against the static kernel, from the kernel benchmark, per channel count and order.
-kernels=$(build/bench/bin/kernel_benchmark --benchmark_min_time=0.5 \
-  --benchmark_filter='Kernel/ch:[12]/order:[01]/type:0/fmt:0/ramp:[01]')
+# Moving ramps against the static kernel, from the kernel benchmark, per channel count and order:
+# the medians of seven runs, since one run on a shared machine can be far off.
+kernels=$(build/bench/bin/kernel_benchmark --benchmark_min_time=0.3 --benchmark_repetitions=7 \
+  --benchmark_report_aggregates_only=true \
+  --benchmark_filter='Kernel/ch:[12]/order:[01]/type:0/fmt:0/ramp:[01]' | grep '_median')
 echo "$kernels"
-echo "moving Frequency ramp against the static kernel (float, low-pass):"
-echo "$kernels" | awk '/^Kernel/ {
+echo "moving Frequency ramp against the static kernel (float, low-pass, medians of 7):"
+echo "$kernels" | sed 's/_median//' | awk '/^Kernel/ {
     split($1, k, "/"); rate = $NF; sub(/items_per_second=/, "", rate); sub(/M\/s/, "", rate)
     key = k[2] " " k[3]; if (k[6] == "ramp:1") moving[key] = rate; else still[key] = rate }
   END { for (key in still) printf "  %-16s %5.1f of %5.1f M frames/s: %.0f %%\n", key, moving[key],
