@@ -117,8 +117,26 @@ void Fill(double* to, DWORD count) {
 
 }  // namespace
 
-void BeginRampRun(DspCore* core, DWORD count, const CoefficientSet& first, RampRun* run) {
+namespace {
+
+// Entry i of the ramps that move (or of those that hold still), from their values at i.
+void ComputeEntry(RampRun* run, DWORD i, double rate, bool moving) {
     RampCoefficients& out = run->coef;
+    if (run->moves[kRampFrequency] == moving)
+        out.freqCoef[i] = FrequencyOf(run->values[kRampFrequency][i], rate);
+    if (run->moves[kRampResonance] == moving)
+        out.damping[i] = DampingOf(run->values[kRampResonance][i]);
+    if (run->moves[kRampWetDry] == moving) {
+        out.wetGain[i] = WetOf(run->values[kRampWetDry][i]);
+        out.dryGain[i] = 1.0 - out.wetGain[i];
+    }
+}
+
+}  // namespace
+
+void BeginRampRun(DspCore* core, DWORD count, RampRun* run) {
+    RampCoefficients& out = run->coef;
+    const CoefficientSet& first = core->coef;
     out.freqCoef[0] = first.freqCoef;
     out.damping[0] = first.damping;
     out.wetGain[0] = first.wetGain;
@@ -131,16 +149,8 @@ void BeginRampRun(DspCore* core, DWORD count, const CoefficientSet& first, RampR
         if (!run->moves[r]) StepStill(ramp, count, run->values[r]);
     }
     // A still ramp: computed for its first two frames, the rest as the second.
-    const double rate = core->sampleRate;
-    for (DWORD i = 1; i <= count && i <= 2; ++i) {
-        if (!run->moves[kRampFrequency])
-            out.freqCoef[i] = FrequencyOf(run->values[kRampFrequency][i], rate);
-        if (!run->moves[kRampResonance]) out.damping[i] = DampingOf(run->values[kRampResonance][i]);
-        if (!run->moves[kRampWetDry]) {
-            out.wetGain[i] = WetOf(run->values[kRampWetDry][i]);
-            out.dryGain[i] = 1.0 - out.wetGain[i];
-        }
-    }
+    for (DWORD i = 1; i <= count && i <= 2; ++i)
+        ComputeEntry(run, i, core->sampleRate, false);
     double* const held[kRampCount] = {out.freqCoef, out.damping, out.wetGain};
     for (int r = 0; r < kRampCount; ++r) {
         if (run->moves[r]) {
@@ -158,8 +168,6 @@ void BeginRampRun(DspCore* core, DWORD count, const CoefficientSet& first, RampR
 }
 
 void FinishRampRun(DspCore* core, RampRun* run, DWORD from) {
-    RampCoefficients& out = run->coef;
-    const double rate = core->sampleRate;
     for (DWORD i = from; i <= run->count; ++i) {
         for (int r = 0; r < kRampCount; ++r) {
             if (!run->moves[r]) continue;
@@ -168,14 +176,9 @@ void FinishRampRun(DspCore* core, RampRun* run, DWORD from) {
             ramp.step += ramp.curve;
             run->values[r][i] = ramp.value;
         }
-        if (run->moves[kRampFrequency])
-            out.freqCoef[i] = FrequencyOf(run->values[kRampFrequency][i], rate);
-        if (run->moves[kRampResonance]) out.damping[i] = DampingOf(run->values[kRampResonance][i]);
-        if (run->moves[kRampWetDry]) {
-            out.wetGain[i] = WetOf(run->values[kRampWetDry][i]);
-            out.dryGain[i] = 1.0 - out.wetGain[i];
-        }
+        ComputeEntry(run, i, core->sampleRate, true);
     }
+    const RampCoefficients& out = run->coef;
     CoefficientSet& c = core->coef;
     c.freqCoef = out.freqCoef[run->count];
     c.damping = out.damping[run->count];
@@ -184,7 +187,7 @@ void FinishRampRun(DspCore* core, RampRun* run, DWORD from) {
 }
 
 void ComputeRampRun(DspCore* core, DWORD count, RampRun* run) {
-    BeginRampRun(core, count, core->coef, run);
+    BeginRampRun(core, count, run);
     const DWORD paired = PairedEntries(count);
     for (DWORD i = 1; i < paired; i += 2)
         ComputeRampPair(core, run, i);

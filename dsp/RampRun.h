@@ -23,10 +23,10 @@ struct RampRun {
     DWORD filled[kRampCount] = {};
 };
 
-// Starts a run of `count` frames (count <= kRampBlock): entry 0 from `first`, and every entry
+// Starts a run of `count` frames (count <= kRampBlock): entry 0 from core->coef, and every entry
 // of the ramps that hold still, which move here. The moving ones move as their entries are
 // computed, in order: ComputeRampPair for pairs from 1, then FinishRampRun for the rest.
-void BeginRampRun(DspCore* core, DWORD count, const CoefficientSet& first, RampRun* run);
+void BeginRampRun(DspCore* core, DWORD count, RampRun* run);
 // Moves the moving ramps and computes their entries from `from` to count one at a time, and
 // leaves core->coef at entry count.
 void FinishRampRun(DspCore* core, RampRun* run, DWORD from);
@@ -149,7 +149,7 @@ __attribute__((always_inline)) inline void ForEachFrame(DspCore* core, DWORD fra
     for (DWORD start = 0; start < frames;) {
         const DWORD next = BlockLength(frames - start - length);
         const DWORD paired = PairedEntries(next);
-        if (next) BeginRampRun(core, next, core->coef, ahead);
+        if (next) BeginRampRun(core, next, ahead);
         const RampCoefficients& c = now->coef;
         for (DWORD i = 0; i < length; ++i) {
             // One pair every other frame: entries 1..paired by the end of a full run.
