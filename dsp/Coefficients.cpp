@@ -186,14 +186,6 @@ void FinishRampRun(DspCore* core, RampRun* run, DWORD from) {
     c.dryGain = out.dryGain[run->count];
 }
 
-void ComputeRampRun(DspCore* core, DWORD count, RampRun* run) {
-    BeginRampRun(core, count, run);
-    const DWORD paired = PairedEntries(count);
-    for (DWORD i = 1; i < paired; i += 2)
-        ComputeRampPair(core, run, i);
-    FinishRampRun(core, run, paired + 1);
-}
-
 void ResetStates(DspCore* core) {
     for (SvfState& s : core->states)
         s = SvfState{0.0, 0.0, 0.0};

@@ -60,7 +60,7 @@ void LoadCoefficients(DspCore* core, const ParamSnapshot& snapshot,
 void AdvanceRamps(DspCore* core);
 
 // Frames per run of coefficients computed ahead of the recurrence (see RampRun.h).
-constexpr DWORD kRampBlock = 64;
+constexpr DWORD kRampBlock = 128;
 struct RampCoefficients {
     double freqCoef[kRampBlock + 1];
     double damping[kRampBlock + 1];

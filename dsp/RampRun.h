@@ -1,6 +1,8 @@
-// The coefficients of moving ramps for a run of frames, computed apart from the recurrence so
-// that a kernel can work out the next run between the frames of this one: the recurrence is a
-// serial chain, and the sine and divisions of the coefficients fill the cycles it leaves idle.
+// The coefficients of moving ramps for a run of frames, computed apart from the recurrence,
+// which is a serial chain. A kernel with one short chain has idle cycles, and works out the next
+// run a pair of frames at a time between the frames of this one. The others have few idle
+// cycles, and compute each run at once, many independent chains side by side, which takes fewer
+// cycles than the same work threaded through the recurrence.
 // Every step rounds as AdvanceRamps does, so the bits are those of advancing frame by frame.
 #pragma once
 
@@ -30,33 +32,38 @@ void BeginRampRun(DspCore* core, DWORD count, RampRun* run);
 // Moves the moving ramps and computes their entries from `from` to count one at a time, and
 // leaves core->coef at entry count.
 void FinishRampRun(DspCore* core, RampRun* run, DWORD from);
-// A whole run at once: Begin, then Finish from 1.
+// A whole run at once: Begin, the moving ramps' entries with independent chains side by side,
+// then Finish for what is left.
 void ComputeRampRun(DspCore* core, DWORD count, RampRun* run);
+// Whether ComputeRampRun may use AVX where the processor has it (by default it does). Answers
+// whether it now will. For tests, which compare the two.
+bool AllowAvxRamps(bool allowed);
 
 #ifdef __SSE2__
 namespace ramp_detail {
 
-constexpr double kPi = 3.141592653589793;
-// 20000 / (3 x 44100): the cut-off never goes above 20000/44100 of the sample rate.
-constexpr double kMaxRatio = 0.15117157974300832;
-constexpr double kQSpan = 24.292893218813454;  // 25 - 1/sqrt(2)
-constexpr double kMinQ = 0.7071067811865476;
+// Constants as aligned pairs, defined out of line: where the compiler sees their values it
+// builds each from a scalar with a load and a shuffle, rather than taking it as one memory
+// operand, and those extra instructions crowd the recurrence.
+struct alignas(16) Both {
+    double lo, hi;
+};
+inline __m128d Get(const Both& b) {
+    return _mm_load_pd(&b.lo);
+}
+struct PairConstants {
+    Both pi, maxRatio, two, one, hundredth, qSpan, minQ;
+    Both sineTerms[9];  // of x^3 to x^19, as DeterministicSine has them
+};
+extern const PairConstants kPairConstants;
 
 // DeterministicSine on two arguments: the same operations in the same order.
 inline __m128d SinePair(__m128d x) {
-    constexpr double c[] = {-1.0 / 6.0,
-                            1.0 / 120.0,
-                            -1.0 / 5040.0,
-                            1.0 / 362880.0,
-                            -1.0 / 39916800.0,
-                            1.0 / 6227020800.0,
-                            -1.0 / 1307674368000.0,
-                            1.0 / 355687428096000.0,
-                            -1.0 / 121645100408832000.0};
+    const Both* const terms = kPairConstants.sineTerms;
     const __m128d x2 = _mm_mul_pd(x, x);
-    __m128d p = _mm_set1_pd(c[8]);
+    __m128d p = Get(terms[8]);
     for (int i = 7; i >= 0; --i)
-        p = _mm_add_pd(_mm_set1_pd(c[i]), _mm_mul_pd(x2, p));
+        p = _mm_add_pd(Get(terms[i]), _mm_mul_pd(x2, p));
     return _mm_add_pd(x, _mm_mul_pd(_mm_mul_pd(x, x2), p));
 }
 
@@ -71,6 +78,25 @@ inline __m128d ClampPair(DWORD index, __m128d v) {
 
 }  // namespace ramp_detail
 
+// What the pairs carry from one to the next. A kernel holds it in a local for a run, so that it
+// can live in registers: kept in DspCore, each pair's loads would wait on the stores of the pair
+// before, which retire late in a loop bound by the recurrence's latency.
+struct PairCursor {
+    ParamRamp ramps[kRampCount];
+    __m128d rateTimesThree;  // the divisor of the frequency ratio, both lanes
+};
+inline PairCursor TakeCursor(const DspCore* core) {
+    PairCursor c;
+    for (int r = 0; r < kRampCount; ++r)
+        c.ramps[r] = core->ramps[r];
+    c.rateTimesThree = _mm_set1_pd(3.0 * core->sampleRate);
+    return c;
+}
+inline void PutCursor(const PairCursor& c, DspCore* core) {
+    for (int r = 0; r < kRampCount; ++r)
+        core->ramps[r] = c.ramps[r];
+}
+
 // A ramp two frames on: its two values as a pair.
 inline __m128d StepPair(ParamRamp& ramp) {
     double value = ramp.value, step = ramp.step;
@@ -83,41 +109,60 @@ inline __m128d StepPair(ParamRamp& ramp) {
     return _mm_set_pd(value, first);
 }
 
-// Moves the moving ramps two frames on and computes entries i and i + 1 from them
-// (i + 1 <= count), with packed arithmetic.
-inline void ComputeRampPair(DspCore* core, RampRun* run, DWORD i) {
+// The argument of the sine for two frames, from the frequency ramp's two values.
+inline __m128d SineArgument(const PairCursor& cursor, const RampRun* run, __m128d hz) {
     using namespace ramp_detail;
+    const PairConstants& k = kPairConstants;
+    if (!run->inRange[kRampFrequency]) hz = ClampPair(kParamFrequency, hz);
+    // The ratio when below the cap, else the cap (a NaN ratio too).
+    const __m128d ratio = _mm_min_pd(_mm_div_pd(hz, cursor.rateTimesThree), Get(k.maxRatio));
+    return _mm_mul_pd(Get(k.pi), ratio);
+}
+
+// Moves the moving Resonance and Wet/Dry ramps two frames on and computes their entries i and
+// i + 1.
+inline void OtherRampPair(PairCursor& cursor, RampRun* run, DWORD i) {
+    using namespace ramp_detail;
+    const PairConstants& k = kPairConstants;
     RampCoefficients& out = run->coef;
-    if (run->moves[kRampFrequency]) {
-        __m128d hz = StepPair(core->ramps[kRampFrequency]);
-        if (!run->inRange[kRampFrequency]) hz = ClampPair(kParamFrequency, hz);
-        // The ratio when below the cap, else the cap (a NaN ratio too).
-        const __m128d ratio =
-            _mm_min_pd(_mm_div_pd(hz, _mm_set1_pd(3.0 * core->sampleRate)), _mm_set1_pd(kMaxRatio));
-        const __m128d sine = SinePair(_mm_mul_pd(_mm_set1_pd(kPi), ratio));
-        _mm_storeu_pd(out.freqCoef + i, _mm_mul_pd(_mm_set1_pd(2.0), sine));
-    }
     if (run->moves[kRampResonance]) {
-        __m128d r = StepPair(core->ramps[kRampResonance]);
+        __m128d r = StepPair(cursor.ramps[kRampResonance]);
         if (!run->inRange[kRampResonance]) r = ClampPair(kParamResonance, r);
-        const __m128d q = _mm_add_pd(
-            _mm_mul_pd(_mm_mul_pd(r, _mm_set1_pd(0.01)), _mm_set1_pd(kQSpan)), _mm_set1_pd(kMinQ));
-        _mm_storeu_pd(out.damping + i, _mm_div_pd(_mm_set1_pd(1.0), q));
+        const __m128d q =
+            _mm_add_pd(_mm_mul_pd(_mm_mul_pd(r, Get(k.hundredth)), Get(k.qSpan)), Get(k.minQ));
+        _mm_storeu_pd(out.damping + i, _mm_div_pd(Get(k.one), q));
     }
     if (run->moves[kRampWetDry]) {
-        __m128d w = StepPair(core->ramps[kRampWetDry]);
+        __m128d w = StepPair(cursor.ramps[kRampWetDry]);
         if (!run->inRange[kRampWetDry]) w = ClampPair(kParamWetDry, w);
-        const __m128d wet = _mm_mul_pd(w, _mm_set1_pd(0.01));
+        const __m128d wet = _mm_mul_pd(w, Get(k.hundredth));
         _mm_storeu_pd(out.wetGain + i, wet);
-        _mm_storeu_pd(out.dryGain + i, _mm_sub_pd(_mm_set1_pd(1.0), wet));
+        _mm_storeu_pd(out.dryGain + i, _mm_sub_pd(Get(k.one), wet));
     }
 }
+
+// Moves the moving ramps two frames on and computes entries i and i + 1 from them
+// (i + 1 <= count), with packed arithmetic.
+inline void ComputeRampPair(PairCursor& cursor, RampRun* run, DWORD i) {
+    if (run->moves[kRampFrequency]) {
+        const __m128d x = SineArgument(cursor, run, StepPair(cursor.ramps[kRampFrequency]));
+        const __m128d two = ramp_detail::Get(ramp_detail::kPairConstants.two);
+        _mm_storeu_pd(run->coef.freqCoef + i, _mm_mul_pd(two, ramp_detail::SinePair(x)));
+    }
+    OtherRampPair(cursor, run, i);
+}
+
 // How many leading entries (from 1) the kernels compute in pairs between frames.
 inline DWORD PairedEntries(DWORD count) {
     return count & ~DWORD(1);
 }
 #else
-inline void ComputeRampPair(DspCore*, RampRun*, DWORD) {}
+struct PairCursor {};
+inline PairCursor TakeCursor(const DspCore*) {
+    return {};
+}
+inline void PutCursor(const PairCursor&, DspCore*) {}
+inline void ComputeRampPair(PairCursor&, RampRun*, DWORD) {}
 inline DWORD PairedEntries(DWORD) {
     return 0;
 }
@@ -129,16 +174,29 @@ inline DWORD BlockLength(DWORD left) {
 }
 
 // Runs tick(n, f, d, wet, dry) for frames 0..frames-1 in order, with the coefficients in force
-// at each. With Moving, the ramps move a frame each, and the next run's coefficients are
-// computed a pair at a time between this run's frames.
+// at each. With Moving, the ramps move a frame each. With Interleave, the next run's
+// coefficients are computed a pair at a time between this run's frames; without, each run is
+// computed whole before its frames.
 // Always inlined into the kernel: as a call of its own, the section states that `tick` keeps
 // would have to live in memory, since the stores into the next run might alias them.
-template <bool Moving, typename Tick>
+template <bool Moving, bool Interleave, typename Tick>
 __attribute__((always_inline)) inline void ForEachFrame(DspCore* core, DWORD frames, Tick&& tick) {
     if (!Moving) {
         const CoefficientSet c = core->coef;
         for (DWORD n = 0; n < frames; ++n)
             tick(n, c.freqCoef, c.damping, c.wetGain, c.dryGain);
+        return;
+    }
+    if (!Interleave) {
+        RampRun run;
+        for (DWORD start = 0; start < frames;) {
+            const DWORD length = BlockLength(frames - start);
+            ComputeRampRun(core, length, &run);
+            const RampCoefficients& c = run.coef;
+            for (DWORD i = 0; i < length; ++i)
+                tick(start + i, c.freqCoef[i], c.damping[i], c.wetGain[i], c.dryGain[i]);
+            start += length;
+        }
         return;
     }
     RampRun runs[2];
@@ -151,11 +209,20 @@ __attribute__((always_inline)) inline void ForEachFrame(DspCore* core, DWORD fra
         const DWORD paired = PairedEntries(next);
         if (next) BeginRampRun(core, next, ahead);
         const RampCoefficients& c = now->coef;
-        for (DWORD i = 0; i < length; ++i) {
-            // One pair every other frame: entries 1..paired by the end of a full run.
-            if ((i & 1) == 0 && i < paired) ComputeRampPair(core, ahead, i + 1);
+        PairCursor cursor = TakeCursor(core);
+        // Two frames a turn, with one pair of the next run's entries: 1..paired by the end.
+        DWORD i = 0;
+        for (; i + 1 < length; i += 2) {
+            if (i < paired) ComputeRampPair(cursor, ahead, i + 1);
+            tick(start + i, c.freqCoef[i], c.damping[i], c.wetGain[i], c.dryGain[i]);
+            tick(start + i + 1, c.freqCoef[i + 1], c.damping[i + 1], c.wetGain[i + 1],
+                 c.dryGain[i + 1]);
+        }
+        if (i < length) {
+            if (i < paired) ComputeRampPair(cursor, ahead, i + 1);
             tick(start + i, c.freqCoef[i], c.damping[i], c.wetGain[i], c.dryGain[i]);
         }
+        PutCursor(cursor, core);
         if (next) FinishRampRun(core, ahead, paired + 1);
         start += length;
         length = next;

@@ -110,15 +110,16 @@ template <typename Sample, bool Fourth, int Type, bool Moving>
 void SvfLoopStereo(DspCore* core, Sample* buffer, DWORD frames) {
     SvfPair first = PackStates(core->states[0], core->states[1]);
     SvfPair second = PackStates(core->states[2], core->states[3]);
-    ForEachFrame<Moving>(core, frames, [&](DWORD n, double fc, double dc, double wc, double yc) {
-        const __m128d f = _mm_set1_pd(fc), d = _mm_set1_pd(dc);
-        Sample* frame = buffer + size_t(n) * 2;
-        const __m128d x = LoadPair(frame);
-        const __m128d dryPart = _mm_mul_pd(x, _mm_set1_pd(yc));
-        __m128d y = SvfTickPair<Type>(first, x, f, d);
-        if (Fourth) y = SvfTickPair<Type>(second, RoundPair(y, frame), f, d);
-        StorePair(frame, _mm_add_pd(_mm_mul_pd(_mm_set1_pd(wc), y), dryPart));
-    });
+    ForEachFrame<Moving, false>(
+        core, frames, [&](DWORD n, double fc, double dc, double wc, double yc) {
+            const __m128d f = _mm_set1_pd(fc), d = _mm_set1_pd(dc);
+            Sample* frame = buffer + size_t(n) * 2;
+            const __m128d x = LoadPair(frame);
+            const __m128d dryPart = _mm_mul_pd(x, _mm_set1_pd(yc));
+            __m128d y = SvfTickPair<Type>(first, x, f, d);
+            if (Fourth) y = SvfTickPair<Type>(second, RoundPair(y, frame), f, d);
+            StorePair(frame, _mm_add_pd(_mm_mul_pd(_mm_set1_pd(wc), y), dryPart));
+        });
     UnpackStates(first, &core->states[0], &core->states[1]);
     UnpackStates(second, &core->states[2], &core->states[3]);
 }
@@ -137,16 +138,19 @@ void SvfLoop(DspCore* core, Sample* buffer, DWORD frames) {
 #endif
     SvfState first[2] = {core->states[0], core->states[1]};
     SvfState second[2] = {core->states[2], core->states[3]};
-    ForEachFrame<Moving>(core, frames, [&](DWORD n, double f, double d, double wet, double dry) {
-        Sample* frame = buffer + size_t(n) * Channels;
-        for (int ch = 0; ch < Channels; ++ch) {
-            const Sample x = frame[ch];
-            const double dryPart = double(x) * dry;
-            double y = SvfTick<Type>(first[ch], x, f, d);
-            if (Fourth) y = SvfTick<Type>(second[ch], Between<Sample>(y), f, d);
-            frame[ch] = Sample(wet * y + dryPart);
-        }
-    });
+    // One short chain leaves idle cycles for the next run's coefficients; more chains do not.
+    constexpr bool kInterleave = Channels == 1 && !Fourth;
+    ForEachFrame<Moving, kInterleave>(
+        core, frames, [&](DWORD n, double f, double d, double wet, double dry) {
+            Sample* frame = buffer + size_t(n) * Channels;
+            for (int ch = 0; ch < Channels; ++ch) {
+                const Sample x = frame[ch];
+                const double dryPart = double(x) * dry;
+                double y = SvfTick<Type>(first[ch], x, f, d);
+                if (Fourth) y = SvfTick<Type>(second[ch], Between<Sample>(y), f, d);
+                frame[ch] = Sample(wet * y + dryPart);
+            }
+        });
     core->states[0] = first[0];
     core->states[1] = first[1];
     core->states[2] = second[0];
