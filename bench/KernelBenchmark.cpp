@@ -3,11 +3,13 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "dsp/FilterDsp.h"
+#include "dsp/RampRun.h"
 #include "dsp/SvfKernel.h"
 #include "platform/NullOwner.h"
 
@@ -60,48 +62,95 @@ void BareLoop(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(state.iterations()) * kFrames);
 }
 
-// One kernel through FilterDsp's block routine. args: channels, order, type, format
-// (0 float32, 1 PCM16, 2 float64), moving Frequency ramp.
-void Kernel(benchmark::State& state) {
-    const WORD channels = WORD(state.range(0));
-    const int format = int(state.range(3));
-    const WAVEFORMATEX wf = format == 1   ? Format(WAVE_FORMAT_PCM, channels, 16)
-                            : format == 2 ? Format(WAVE_FORMAT_IEEE_FLOAT, channels, 64)
-                                          : Format(WAVE_FORMAT_IEEE_FLOAT, channels, 32);
-    NullOwner owner;
-    HRESULT created = E_FAIL;
-    FilterDsp dsp(&owner, &created);
-    const MP_DATA v[kParamCount] = {2000, 60, MP_DATA(state.range(2)), MP_DATA(state.range(1)),
-                                    0,    70};
-    dsp.Store().SetAllParams(v);
-    dsp.BeginStream(&wf);
-    if (state.range(4)) {
-        MP_ENVELOPE_SEGMENT sweep{0, INT64_MAX / 2, 2000, 2000.5f, MP_CURVE_LINEAR, 0};
-        dsp.Store().AddEnvelope(kParamFrequency, 1, &sweep);
-        dsp.Store().StartTimeBase(44100);
-        DWORD mask = 0;
-        dsp.Store().AdvanceToNextChange(1, &mask);
+// A FilterDsp running one kernel. format: 0 float32, 1 PCM16, 2 float64; ramp: a moving
+// Frequency ramp.
+class KernelRun {
+  public:
+    KernelRun(WORD channels, LONG order, LONG type, int format, bool ramp)
+        : dsp_(&owner_, &created_),
+          format_(format),
+          wf_(format == 1   ? Format(WAVE_FORMAT_PCM, channels, 16)
+              : format == 2 ? Format(WAVE_FORMAT_IEEE_FLOAT, channels, 64)
+                            : Format(WAVE_FORMAT_IEEE_FLOAT, channels, 32)) {
+        const MP_DATA v[kParamCount] = {2000, 60, MP_DATA(type), MP_DATA(order), 0, 70};
+        dsp_.Store().SetAllParams(v);
+        dsp_.BeginStream(&wf_);  // held while streaming
+        if (ramp) {
+            MP_ENVELOPE_SEGMENT sweep{0, INT64_MAX / 2, 2000, 2000.5f, MP_CURVE_LINEAR, 0};
+            dsp_.Store().AddEnvelope(kParamFrequency, 1, &sweep);
+            dsp_.Store().StartTimeBase(44100);
+            DWORD mask = 0;
+            dsp_.Store().AdvanceToNextChange(1, &mask);
+        }
+        ParamSnapshot snapshot;
+        dsp_.TakeSnapshot(&snapshot);
+        dsp_.UpdateCoefficients(snapshot, TRUE);
+        f32_ = Noise<float>(kFrames * channels);
+        f64_ = Noise<double>(kFrames * channels);
+        pcm_.resize(kFrames * channels);
+        for (size_t i = 0; i < pcm_.size(); ++i)
+            pcm_[i] = int16_t(f32_[i] * 30000);
     }
-    ParamSnapshot snapshot;
-    dsp.TakeSnapshot(&snapshot);
-    dsp.UpdateCoefficients(snapshot, TRUE);
-    std::vector<float> f32 = Noise<float>(kFrames * channels);
-    std::vector<double> f64 = Noise<double>(kFrames * channels);
-    std::vector<int16_t> pcm(kFrames * channels);
-    for (size_t i = 0; i < pcm.size(); ++i)
-        pcm[i] = int16_t(f32[i] * 30000);
-    for (auto _ : state) {
+
+    void Run() {
         DWORD n = kFrames;
-        if (format == 1) {
-            dsp.ProcessPcmBlock(kBlockContinue, pcm.data(), &n);
-        } else if (format == 2) {
-            dsp.ProcessFloatBlock(kBlockContinue, f64.data(), &n);
+        if (format_ == 1) {
+            dsp_.ProcessPcmBlock(kBlockContinue, pcm_.data(), &n);
+        } else if (format_ == 2) {
+            dsp_.ProcessFloatBlock(kBlockContinue, f64_.data(), &n);
         } else {
-            dsp.ProcessFloatBlock(kBlockContinue, f32.data(), &n, 0);
+            dsp_.ProcessFloatBlock(kBlockContinue, f32_.data(), &n, 0);
         }
         benchmark::ClobberMemory();
     }
+
+  private:
+    NullOwner owner_;
+    HRESULT created_ = E_FAIL;
+    FilterDsp dsp_;
+    int format_;
+    WAVEFORMATEX wf_;
+    std::vector<float> f32_;
+    std::vector<double> f64_;
+    std::vector<int16_t> pcm_;
+};
+
+// One kernel through FilterDsp's block routine. args: channels, order, type, format, ramp.
+void Kernel(benchmark::State& state) {
+    KernelRun run(WORD(state.range(0)), LONG(state.range(1)), LONG(state.range(2)),
+                  int(state.range(3)), state.range(4) != 0);
+    for (auto _ : state)
+        run.Run();
     state.SetItemsProcessed(int64_t(state.iterations()) * kFrames);
+}
+
+// A moving ramp against the static kernel (float, low-pass), the two run by turns so that both
+// see the same machine: on a shared machine the speed of separate runs drifts by more than the
+// gap being measured. Reports the median over turns of static time / moving time, in percent.
+// args: channels, order, and whether AVX may be used where the processor has it.
+void RampAgainstStatic(benchmark::State& state) {
+    const WORD channels = WORD(state.range(0));
+    const LONG order = LONG(state.range(1));
+    if (AllowAvxRamps(state.range(2) != 0) != (state.range(2) != 0)) {
+        state.SkipWithError("no AVX here");
+        return;
+    }
+    KernelRun still(channels, order, 0, 0, false), moving(channels, order, 0, 0, true);
+    std::vector<double> ratios;
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        still.Run();
+        const auto t1 = Clock::now();
+        moving.Run();
+        const auto t2 = Clock::now();
+        ratios.push_back(std::chrono::duration<double>(t1 - t0).count() /
+                         std::chrono::duration<double>(t2 - t1).count());
+    }
+    std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+    state.counters["moving_pct"] = 100.0 * ratios[ratios.size() / 2];
+    AllowAvxRamps(true);
+    state.SetItemsProcessed(int64_t(state.iterations()) * kFrames * 2);
 }
 
 void KernelArgs(benchmark::internal::Benchmark* b) {
@@ -123,3 +172,6 @@ BENCHMARK_TEMPLATE(BareLoop, 2, false);
 BENCHMARK_TEMPLATE(BareLoop, 1, true);
 BENCHMARK_TEMPLATE(BareLoop, 2, true);
 BENCHMARK(Kernel)->Apply(KernelArgs);
+BENCHMARK(RampAgainstStatic)
+    ->ArgNames({"ch", "order", "avx"})
+    ->ArgsProduct({{1, 2}, {0, 1}, {1, 0}});
