@@ -130,8 +130,9 @@ void SvfLoopStereo(DspCore* core, Sample* buffer, DWORD frames) {
 template <typename Sample, int Channels, bool Fourth, int Type, bool Moving>
 void SvfLoop(DspCore* core, Sample* buffer, DWORD frames) {
 #ifdef __SSE2__
-    // Only where it pays: in second order the two scalar chains already overlap.
-    if constexpr (Channels == 2 && Fourth) {
+    // Only where it pays: in second order the two scalar chains already overlap, unless moving
+    // ramps add the work of their coefficients, for which the packed form leaves more room.
+    if constexpr (Channels == 2 && (Fourth || Moving)) {
         SvfLoopStereo<Sample, Fourth, Type, Moving>(core, buffer, frames);
         return;
     }
