@@ -38,27 +38,6 @@ namespace {
 
 using namespace ramp_detail;
 
-// Entries i..i+2G-1 of the moving frequency ramp: G pairs, each as ComputeRampPair computes it,
-// the steps of SinePair taken for all G at once.
-template <int G>
-inline void FrequencyPairs(PairCursor& cursor, RampRun* run, DWORD i) {
-    const PairConstants& k = kPairConstants;
-    __m128d x[G], x2[G], p[G];
-    for (int q = 0; q < G; ++q)
-        x[q] = SineArgument(cursor, run, StepPair(cursor.ramps[kRampFrequency]));
-    for (int q = 0; q < G; ++q) {
-        x2[q] = _mm_mul_pd(x[q], x[q]);
-        p[q] = Get(k.sineTerms[8]);
-    }
-    for (int j = 7; j >= 0; --j)
-        for (int q = 0; q < G; ++q)
-            p[q] = _mm_add_pd(Get(k.sineTerms[j]), _mm_mul_pd(x2[q], p[q]));
-    for (int q = 0; q < G; ++q) {
-        const __m128d sine = _mm_add_pd(x[q], _mm_mul_pd(_mm_mul_pd(x[q], x2[q]), p[q]));
-        _mm_storeu_pd(run->coef.freqCoef + i + 2 * q, _mm_mul_pd(Get(k.two), sine));
-    }
-}
-
 #ifdef RF_AVX_RAMPS
 bool ProcessorHasAvx() {
     __builtin_cpu_init();

@@ -57,16 +57,6 @@ struct PairConstants {
 };
 extern const PairConstants kPairConstants;
 
-// DeterministicSine on two arguments: the same operations in the same order.
-inline __m128d SinePair(__m128d x) {
-    const Both* const terms = kPairConstants.sineTerms;
-    const __m128d x2 = _mm_mul_pd(x, x);
-    __m128d p = Get(terms[8]);
-    for (int i = 7; i >= 0; --i)
-        p = _mm_add_pd(Get(terms[i]), _mm_mul_pd(x2, p));
-    return _mm_add_pd(x, _mm_mul_pd(_mm_mul_pd(x, x2), p));
-}
-
 // The scalar clamp on two values. The operand orders keep what its comparisons keep: a value at
 // a bound (-0.0 at 0 too) stays itself, and a NaN reaches the last step as a NaN.
 inline __m128d ClampPair(DWORD index, __m128d v) {
@@ -141,14 +131,33 @@ inline void OtherRampPair(PairCursor& cursor, RampRun* run, DWORD i) {
     }
 }
 
+// Entries i..i+2G-1 of the moving frequency ramp, G pairs at a time: DeterministicSine's
+// operations in its order, each step taken for all G pairs before the next, so that their
+// chains overlap.
+template <int G>
+inline void FrequencyPairs(PairCursor& cursor, RampRun* run, DWORD i) {
+    using namespace ramp_detail;
+    const PairConstants& k = kPairConstants;
+    __m128d x[G], x2[G], p[G];
+    for (int q = 0; q < G; ++q)
+        x[q] = SineArgument(cursor, run, StepPair(cursor.ramps[kRampFrequency]));
+    for (int q = 0; q < G; ++q) {
+        x2[q] = _mm_mul_pd(x[q], x[q]);
+        p[q] = Get(k.sineTerms[8]);
+    }
+    for (int j = 7; j >= 0; --j)
+        for (int q = 0; q < G; ++q)
+            p[q] = _mm_add_pd(Get(k.sineTerms[j]), _mm_mul_pd(x2[q], p[q]));
+    for (int q = 0; q < G; ++q) {
+        const __m128d sine = _mm_add_pd(x[q], _mm_mul_pd(_mm_mul_pd(x[q], x2[q]), p[q]));
+        _mm_storeu_pd(run->coef.freqCoef + i + 2 * q, _mm_mul_pd(Get(k.two), sine));
+    }
+}
+
 // Moves the moving ramps two frames on and computes entries i and i + 1 from them
 // (i + 1 <= count), with packed arithmetic.
 inline void ComputeRampPair(PairCursor& cursor, RampRun* run, DWORD i) {
-    if (run->moves[kRampFrequency]) {
-        const __m128d x = SineArgument(cursor, run, StepPair(cursor.ramps[kRampFrequency]));
-        const __m128d two = ramp_detail::Get(ramp_detail::kPairConstants.two);
-        _mm_storeu_pd(run->coef.freqCoef + i, _mm_mul_pd(two, ramp_detail::SinePair(x)));
-    }
+    if (run->moves[kRampFrequency]) FrequencyPairs<1>(cursor, run, i);
     OtherRampPair(cursor, run, i);
 }
 
