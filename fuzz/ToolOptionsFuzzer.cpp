@@ -1,6 +1,7 @@
-// Parses command lines made from the input (arguments split at NUL bytes, a leading control byte
-// standing for a real option or value so the parser's paths are reached) and checks that what
-// it accepts is what a run may start with, and that what it refuses is said in one line.
+// Parses command lines made from the input (arguments split at NUL bytes; a leading control byte
+// and the byte after it stand for a real option or value, so the parser's paths are reached) and
+// checks that what it accepts is what a run may start with, and what it refuses is said in one
+// line.
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -73,11 +74,12 @@ std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
     std::string arg;
     for (size_t i = 0; i <= size && args.size() <= kMaxArgs; ++i) {
         if (i < size && data[i] != 0) {
-            // A control byte at the start of an argument is a word from the table; the rest of
-            // the argument follows it, so values like "--envelope frequency:0:1:20:20000:sine"
-            // are built from two pieces.
+            // A control byte at the start of an argument stands for a word from the table, and
+            // the byte after it says which: the control bytes alone are too few for the table.
+            // The rest of the argument follows the word, so values like
+            // "--envelope frequency:0:1:20:20000:sine" are built from two pieces.
             if (arg.empty() && data[i] < 0x20 && data[i] != '\n') {
-                arg = kWords[data[i] % kWordCount];
+                arg = kWords[(i + 1 < size ? data[++i] : 0) % kWordCount];
             } else {
                 arg += char(data[i]);
             }

@@ -91,7 +91,11 @@ SEEDS = {
         "page-and-settings": b"--page\0--page-close\0" b"2.5\0--save-settings\0s.rf\0"
                              b"--load-settings\0l.rf\0--plot\0p.png",
         "standalone": b"--list-presets\0--info\0-h",
-        "words-by-control-byte": b"\x07\0\x1dsine\0\x08\0\x1c\0\x24\0\x25",
+        # A control byte, then the index of the word it stands for.
+        "words-by-index-byte": b"\x01\x07\0\x01\x1dsine\0\x01\x08\0\x01\x1c\0\x01\x24"
+                               b"\0\x01\x25",
+        "last-words-by-index-byte": b"\x01\x29\0" b"16\0\x01\x28\0" b"1\0\x01\x07\0\x01\x32"
+                                    b"\0\x01\x24\0\x01\x33",
     },
 }
 
