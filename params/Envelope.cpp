@@ -150,9 +150,14 @@ MP_DATA ToData(double value) {
 // Evaluates the curve of `entry` at t into the slot; true when it counts as a change.
 bool EvaluateCurve(ParamSlot* slot, EnvelopeEntry* entry, REFERENCE_TIME t) {
     const MP_ENVELOPE_SEGMENT& s = entry->segment;
-    // Differences are taken in double: the segment bounds are the host's and may be extreme.
-    const double D = (double(s.rtEnd) - double(s.rtStart)) * 1e-7;
-    const double E = (double(t) - double(s.rtStart)) * 1e-7;
+    // The bounds are the host's and may be anywhere in the 64-bit range, where a double's step
+    // is far coarser than a segment: subtract exactly first. In force, rtStart <= t < rtEnd, so
+    // both differences are below 2^64 and exact as unsigned, and the span is at least one
+    // tick, so the slope and curvature of finite values stay finite.
+    const uint64_t span = uint64_t(s.rtEnd) - uint64_t(s.rtStart);
+    const uint64_t offset = uint64_t(t) - uint64_t(s.rtStart);
+    const double D = double(span) * 1e-7;
+    const double E = double(offset) * 1e-7;
     const double invD = 1.0 / D;
     const double x = E * invD;
     const double k = double(s.valEnd) - double(s.valStart);

@@ -145,6 +145,25 @@ TEST_F(CurveTest, ExtremeBoundsAndValuesStayFinite) {
     EXPECT_TRUE(e.inForce);
     EXPECT_EQ(e.toEnd, 1);
     EXPECT_TRUE(slot.value == slot.value);
+
+    // A curve depends only on times relative to its start, however far along the stream it
+    // lies: far out, a double's step (1024 at 5.7e18) is coarser than the segment.
+    for (DWORD curve :
+         {DWORD(MP_CURVE_LINEAR), DWORD(MP_CURVE_SQUARE), DWORD(MP_CURVE_INVSQUARE)}) {
+        for (REFERENCE_TIME base : {REFERENCE_TIME(5700000000000000000), REFERENCE_TIME(1) << 53,
+                                    INT64_MIN, INT64_MAX - 510}) {
+            for (REFERENCE_TIME at : {0, 1, 255, 509}) {
+                Add({Seg(0, 510, 20, 20000, curve)});
+                EvaluateParam(&slot, at);
+                const ParamSlot nearZero = slot;
+                Add({Seg(base, base + 510, 20, 20000, curve)});
+                EvaluateParam(&slot, base + at);
+                EXPECT_EQ(slot.value, nearZero.value) << curve << " " << base << " " << at;
+                EXPECT_EQ(slot.slope, nearZero.slope) << curve << " " << base << " " << at;
+                EXPECT_EQ(slot.curvature, nearZero.curvature) << curve << " " << base << " " << at;
+            }
+        }
+    }
 }
 
 }  // namespace
