@@ -129,10 +129,11 @@ TEST_F(Resfilter, FileTypesAndDepthsRoundTripThroughLibsndfile) {
             worst = std::max(worst, std::fabs(out.samples[i] - in.samples[i]));
         EXPECT_LE(worst, c.tolerance);
     }
-    // What a type cannot hold, or an unknown extension, is bad input and writes nothing.
-    for (const char* bad :
-         {"in16.wav l.ogg", "--encoding float in16.wav m.flac",
-          "--bits 8 --encoding signed in16.wav n.wav", "--file-type caf in16.wav -"}) {
+    // What a type cannot hold, an unknown extension or a folder that is not there is bad input
+    // and writes nothing.
+    for (const char* bad : {"in16.wav l.ogg", "--encoding float in16.wav m.flac",
+                            "--bits 8 --encoding signed in16.wav n.wav",
+                            "--file-type caf in16.wav -", "in16.wav no-such-dir/o.flac"}) {
         std::string err;
         EXPECT_EQ(RunTool(bad, &err), 2) << bad;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;

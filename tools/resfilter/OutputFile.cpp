@@ -118,6 +118,17 @@ bool OutputFile::Open(const std::string& path, const OutputPlan& plan, const Aud
     stream_ = stream.encoding;
     clipped_ = 0;
     error_.clear();
+    refused_ = false;
+    if (!plan.toStdout) {
+        // A place that takes no file at all is a bad OUTPUT; any failure after this is a write's.
+        std::FILE* probe = std::fopen((path + ".partial").c_str(), "wb");
+        if (probe == nullptr) {
+            error_ = std::strerror(errno);
+            refused_ = true;
+            return false;
+        }
+        std::fclose(probe);
+    }
     if (plan.wavWriter) {
         const bool ok = plan.toStdout ? wav_.OpenStream(stdout, stream.encoding, stream.channels,
                                                         stream.rate, plan.stored)

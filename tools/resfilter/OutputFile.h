@@ -43,6 +43,8 @@ class OutputFile {
     uint64_t Clipped() const { return plan_.wavWriter ? wav_.Clipped() : clipped_; }
     // Why the last Open, Append or Commit failed.
     const std::string& Error() const { return error_; }
+    // Open failed because no file can be made at the path (no such folder, no permission).
+    bool Refused() const { return refused_; }
 
   private:
     OutputPlan plan_;
@@ -53,4 +55,5 @@ class OutputFile {
     std::vector<uint8_t> converted_;
     std::vector<int> ints_;
     uint64_t clipped_ = 0;
+    bool refused_ = false;
 };

@@ -244,8 +244,10 @@ int Run(const ToolOptions& o) {
 
     if (!o.input.empty()) {
         OutputFile writer;
-        if (!writer.Open(o.output, plan, audio))
-            return Failure(o.output + ": cannot be written: " + writer.Error());
+        if (!writer.Open(o.output, plan, audio)) {
+            const std::string why = o.output + ": cannot be written: " + writer.Error();
+            return writer.Refused() ? BadInput(why) : Failure(why);
+        }
         Streamed done;
         if (const int status = Process(o, core, in, audio, writer, &done)) return status;
         if (!writer.Commit()) return Failure(o.output + ": writing failed: " + writer.Error());
