@@ -226,6 +226,7 @@ TEST_F(Resfilter, ShortInputsAndFailedOutputsExitOneWithOneLine) {
         {"\"$RF\" dmg.flac d.wav", 1, "of the 220500 frames its header claims were read; d.wav",
          "d.wav", -1},
         {"cat long.caf | \"$RF\" - c.wav", 2, "CAF cannot be read from a pipe", "c.wav", 0},
+        {"cat long.flac | \"$RF\" - c.wav", 2, "FLAC cannot be read from a pipe", "c.wav", 0},
         // A failed write ends the run while stdin stalls; the bound only catches a hang.
         {"{ head -c 400000 long.wav; sleep 90 2>/dev/null & echo $! >stall.pid; } | timeout 60 "
          "\"$RF\" --file-type flac - - >/dev/full; s=$?; kill $(cat stall.pid); (exit $s)",

@@ -53,6 +53,9 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     file_ = sf_open(path.c_str(), SFM_READ, &info);
     if (file_ == nullptr) {
         *error = sf_strerror(nullptr);
+        // libsndfile's FLAC decoder needs to seek, and from a pipe only says it lost sync.
+        if (path == "-" && error->find("flac") != std::string::npos)
+            *error = "FLAC cannot be read from a pipe: give the file's name";
         return false;
     }
     const Encoding e = NativeEncoding(info.format);
@@ -67,7 +70,7 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     // A pipe's length is unknown, and libsndfile says so with the largest count it has.
     claimed_ = info.frames > 0 && info.frames < (sf_count_t(1) << 48) ? uint64_t(info.frames) : 0;
     const int major = info.format & SF_FORMAT_TYPEMASK;
-    // libsndfile reads no samples of a CAF from a pipe, and loses the last of an RF64.
+    // libsndfile reads no samples of a CAF from a pipe, and loses the last ones of an RF64.
     if (path == "-" && (major == SF_FORMAT_CAF || major == SF_FORMAT_RF64)) {
         *error = std::string(major == SF_FORMAT_CAF ? "CAF" : "RF64") +
                  " cannot be read from a pipe: give the file's name";
