@@ -73,6 +73,55 @@ TEST(WavFiles, WriteThenReadGivesTheSameAudio) {
     }
 }
 
+TEST(WavFiles, StreamedWavClaimsNoLengthAndReadsToItsEnd) {
+    const std::string path = TempPath("rf_streamed.wav");
+    for (const auto& [encoding, stored] : {std::pair{Encoding::Pcm8, Encoding::Pcm8},
+                                           {Encoding::Pcm32, Encoding::Pcm24},
+                                           {Encoding::Float32, Encoding::Float32}}) {
+        AudioData a;
+        a.encoding = encoding;
+        a.channels = 1;
+        a.rate = 8000;
+        a.bytes = Encode(encoding, {0.5, -0.25, 0.125});  // odd sizes need the pad byte
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        WavWriter w;
+        ASSERT_TRUE(w.OpenStream(f, encoding, 1, 8000, stored));
+        ASSERT_TRUE(w.Append(a.bytes.data(), a.bytes.size()));
+        ASSERT_TRUE(w.Commit());
+        ASSERT_EQ(std::fclose(f), 0);
+        AudioData format, b;
+        WavLayout layout;
+        std::string error;
+        ASSERT_TRUE(ReadWavLayout(path, &format, &layout, &error)) << error;
+        EXPECT_EQ(layout.frames, 3u);
+        EXPECT_EQ(layout.claimedFrames, 0u);  // the size fields hold no length
+        ASSERT_TRUE(ReadWavFile(path, &b, &error)) << error;
+        EXPECT_EQ(b.bytes, ConvertAudio(a, stored).bytes) << EncodingName(stored);
+    }
+    std::remove(path.c_str());
+}
+
+TEST(WavFiles, PlainWavHoldsWhatItsRiffSizeCanCount) {
+    // The 32-bit RIFF size also counts 36 bytes of a PCM header, 50 of a float one, and the pad
+    // byte after odd data; past that, a file must be RF64.
+    const struct {
+        Encoding stored;
+        uint64_t dataBytes;
+        bool fits;
+    } cases[] = {
+        {Encoding::Pcm16, 0xFFFFFFDA, true},      {Encoding::Pcm16, 0xFFFFFFDC, false},
+        {Encoding::Pcm16, 0xFFFFFFF0, false},     {Encoding::Pcm8, 0xFFFFFFD9, true},
+        {Encoding::Pcm8, 0xFFFFFFDA, true},       {Encoding::Pcm8, 0xFFFFFFDB, false},
+        {Encoding::Float32, 0xFFFFFFCC, true},    {Encoding::Float32, 0xFFFFFFD0, false},
+        {Encoding::Float64, 0xFFFFFFC8, true},    {Encoding::Float64, 0xFFFFFFD0, false},
+        {Encoding::Pcm24, 0x100000002ull, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FitsPlainWav(c.stored, c.dataBytes), c.fits)
+            << EncodingName(c.stored) << " " << std::hex << c.dataBytes;
+}
+
 TEST(WavFiles, BadFilesAreRefusedWithAReason) {
     const std::string path = TempPath("rf_bad.wav");
     auto expectRefused = [&](const std::vector<uint8_t>& bytes, const char* reason) {

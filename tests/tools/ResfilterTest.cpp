@@ -22,17 +22,23 @@ std::string PathOf(const std::string& name) {
     return kDir + "/" + name;
 }
 
-// Runs resfilter with `args` (a pipeline may follow) through the shell; returns the exit status
-// and what went to stderr.
-int RunTool(const std::string& args, std::string* err = nullptr) {
+// Runs a shell line in the test folder, with $RF naming resfilter; returns the exit status and
+// what went to stderr.
+int RunLine(const std::string& line, std::string* err = nullptr) {
     const std::string errFile = PathOf("stderr.txt");
     const int status = std::system(
-        ("cd '" + kDir + "' && { " RF_RESFILTER " " + args + "; } 2>'" + errFile + "'").c_str());
+        ("cd '" + kDir + "' && RF='" RF_RESFILTER "' && { " + line + "; } 2>'" + errFile + "'")
+            .c_str());
     std::ifstream in(errFile);
     std::stringstream text;
     text << in.rdbuf();
     if (err != nullptr) *err = text.str();
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs resfilter with `args` (a pipeline may follow).
+int RunTool(const std::string& args, std::string* err = nullptr) {
+    return RunLine("\"$RF\" " + args, err);
 }
 
 struct Sound {
@@ -123,9 +129,11 @@ TEST_F(Resfilter, FileTypesAndDepthsRoundTripThroughLibsndfile) {
             worst = std::max(worst, std::fabs(out.samples[i] - in.samples[i]));
         EXPECT_LE(worst, c.tolerance);
     }
-    // What a type cannot hold, or an unknown extension, is bad input and writes nothing.
+    // What a type cannot hold, an unknown extension or a folder that is not there is bad input
+    // and writes nothing.
     for (const char* bad : {"in16.wav l.ogg", "--encoding float in16.wav m.flac",
-                            "--bits 8 --encoding signed in16.wav n.wav", "in16.wav -"}) {
+                            "--bits 8 --encoding signed in16.wav n.wav",
+                            "--file-type caf in16.wav -", "in16.wav no-such-dir/o.flac"}) {
         std::string err;
         EXPECT_EQ(RunTool(bad, &err), 2) << bad;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
@@ -181,6 +189,79 @@ TEST_F(Resfilter, PipesCarryTheSameAudioAsFiles) {
     ASSERT_EQ(file.samples.size(), 2u * 5000);
     EXPECT_EQ(au.samples, file.samples);
     EXPECT_EQ(flac.samples, file.samples);
+    // WAV by default, with open sizes that SoX reads to the end, and resfilter too.
+    ASSERT_EQ(RunTool("-q --preset 13 - - <in16.wav | sox -t wav - sox.wav"), 0);
+    EXPECT_EQ(Read("sox.wav").samples, file.samples);
+    ASSERT_EQ(RunTool("-q --preset 13 in16.wav - | \"$RF\" -q --bypass - chained.au"), 0);
+    EXPECT_EQ(Read("chained.au").samples, file.samples);
+    ASSERT_EQ(RunTool("-q --preset 13 in24.wav file24.wav"), 0);
+    ASSERT_EQ(RunTool("-q --preset 13 in24.wav - | sox -t wav - sox24.wav"), 0);
+    const Sound file24 = Read("file24.wav"), sox24 = Read("sox24.wav");
+    EXPECT_EQ(sox24.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_24);
+    EXPECT_EQ(sox24.samples, file24.samples);
+}
+
+TEST_F(Resfilter, ShortInputsAndFailedOutputsExitOneWithOneLine) {
+    // Five seconds: longer than a pipe's buffer and than the first chunk.
+    const std::vector<double> noise = Noise(2 * 220500, 16, 3);
+    Write("long.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, noise);
+    Write("long.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100, noise);
+    Write("long.caf", SF_FORMAT_CAF | SF_FORMAT_PCM_16, 2, 44100, noise);
+    const std::string damage =
+        "dd if=/dev/zero of=dmg.flac bs=1000 seek=300 count=20 "
+        "conv=notrunc 2>/dev/null";
+    ASSERT_EQ(std::system(("cd '" + kDir + "' && head -c 400000 long.wav >cut.wav && " +
+                           "cp long.flac dmg.flac && " + damage)
+                              .c_str()),
+              0);
+    const struct {
+        const char* line;
+        int status;
+        const char* said;
+        const char* output;  // its file: kept with the frames read, or gone
+        long kept;           // frames it keeps; 0: none, and no temporary file either
+    } cases[] = {
+        {"\"$RF\" cut.wav k.wav", 1, "99989 of the 220500 frames its header claims", "k.wav",
+         99989},
+        {"\"$RF\" dmg.flac d.wav", 1, "of the 220500 frames its header claims were read; d.wav",
+         "d.wav", -1},
+        {"cat long.caf | \"$RF\" - c.wav", 2, "CAF cannot be read from a pipe", "c.wav", 0},
+        {"cat long.flac | \"$RF\" - c.wav", 2, "FLAC cannot be read from a pipe", "c.wav", 0},
+        // A failed write ends the run while stdin stalls; the bound only catches a hang.
+        {"{ head -c 400000 long.wav; sleep 90 2>/dev/null & echo $! >stall.pid; } | timeout 60 "
+         "\"$RF\" --file-type flac - - >/dev/full; s=$?; kill $(cat stall.pid); (exit $s)",
+         1, "-: writing failed: No space left on device", nullptr, 0},
+        {"\"$RF\" in16.wav - >/dev/full", 1, "No space left on device", nullptr, 0},
+        {"\"$RF\" --file-type flac in16.wav - >/dev/full", 1, "No space left on device", nullptr,
+         0},
+        {"\"$RF\" --file-type au in16.wav - >/dev/full", 1, "No space left on device", nullptr, 0},
+        {"{ \"$RF\" long.wav -; echo $? >status; } | head -c 100 >/dev/null; (exit $(cat status))",
+         1, "-: writing failed: Broken pipe", nullptr, 0},
+        // A full disk, as a file size limit (in 512-byte blocks), for the types pipes refuse.
+        {"ulimit -f 40; \"$RF\" long.wav f.wav", 1, "f.wav: writing failed: File too large",
+         "f.wav", 0},
+        {"ulimit -f 40; \"$RF\" long.wav f.w64", 1, "File too large", "f.w64", 0},
+        {"ulimit -f 40; \"$RF\" long.wav f.rf64", 1, "File too large", "f.rf64", 0},
+        {"ulimit -f 40; \"$RF\" long.wav f.aiff", 1, "File too large", "f.aiff", 0},
+        {"ulimit -f 40; \"$RF\" long.wav f.caf", 1, "File too large", "f.caf", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::string err;
+        EXPECT_EQ(RunLine(c.line, &err), c.status);
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(err.find(c.said), std::string::npos) << err;
+        if (c.output == nullptr) continue;
+        const long frames = long(Read(c.output).samples.size() / 2);
+        if (c.kept > 0) {
+            EXPECT_EQ(frames, c.kept);
+        } else if (c.kept < 0) {
+            EXPECT_TRUE(frames > 0 && frames < 220500) << frames;
+        } else {
+            EXPECT_FALSE(std::ifstream(PathOf(c.output)).good());
+            EXPECT_FALSE(std::ifstream(PathOf(std::string(c.output) + ".partial")).good());
+        }
+    }
 }
 
 }  // namespace

@@ -328,8 +328,10 @@ std::string ToolUsage(Tool tool) {
 )"},
         {kNative, R"(INPUT: any file libsndfile reads, or - for stdin.
 OUTPUT: its type follows its extension: .wav (or none; RF64 past 4 GiB), .w64, .rf64, .flac,
-  .aiff, .caf or .au; - writes stdout and needs --file-type flac or au. Its samples are the
-  stream's, but 24-bit input, streamed as pcm32, is written at 24 bits, rounded to nearest.
+  .aiff, .caf or .au; - writes stdout: WAV with its sizes left open, or --file-type flac or au.
+  Its samples are the stream's, but 24-bit input, streamed as pcm32, is written at 24 bits,
+  rounded to nearest. An input shorter than its header claims fails (exit 1) and keeps the
+  output written so far.
 )"},
         {kHost, R"(INPUT and OUTPUT: WAV files. OUTPUT holds the stream's samples, but 24-bit input,
   streamed as pcm32, is written at 24 bits, rounded to nearest.

@@ -121,6 +121,13 @@ struct FileCloser {
 
 }  // namespace
 
+bool IsStreamedDataSize(uint64_t bytes, uint64_t frameBytes) {
+    if (bytes == 0) return true;
+    for (const uint64_t mark : {uint64_t(0x7FFFF000u), uint64_t(0xFFFFFFFFu)})
+        if (bytes <= mark && mark - bytes < frameBytes) return true;
+    return false;
+}
+
 bool ReadWavLayout(const std::string& path, AudioData* format, WavLayout* layout,
                    std::string* error) {
     FileCloser file{std::fopen(path.c_str(), "rb")};
@@ -156,6 +163,8 @@ bool ReadWavLayout(const std::string& path, AudioData* format, WavLayout* layout
             const uint64_t bytes = size < available ? size : available;
             layout->dataOffset = at + 8;
             layout->frames = bytes / format->FrameBytes();
+            layout->claimedFrames =
+                IsStreamedDataSize(size, format->FrameBytes()) ? 0 : size / format->FrameBytes();
             return true;
         }
         at += 8 + uint64_t(size) + (size & 1);
@@ -216,11 +225,25 @@ size_t ConvertSamples(Encoding from, Encoding to, const uint8_t* in, size_t coun
     return clipped;
 }
 
-bool WavWriter::Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate,
-                     Encoding stored) {
+namespace {
+
+// RIFF, fmt (with fact for float) and data headers in front of the samples.
+uint64_t WavHeaderBytes(Encoding stored) {
+    return stored == Encoding::Float32 || stored == Encoding::Float64 ? 58 : 44;
+}
+
+// What a streamed header claims: the largest whole frames under 2 GiB a 4 KiB page short, the
+// length pipe-writing tools put there, so readers that take sizes as signed read on.
+constexpr uint64_t kStreamDataBytes = 0x7FFFF000u;
+
+}  // namespace
+
+bool FitsPlainWav(Encoding stored, uint64_t dataBytes) {
+    return WavHeaderBytes(stored) - 8 + dataBytes + (dataBytes & 1) <= 0xFFFFFFFFu;
+}
+
+void WavWriter::Reset(Encoding encoding, WORD channels, DWORD rate, Encoding stored) {
     Abandon();
-    path_ = path;
-    temporary_ = path + ".partial";
     encoding_ = encoding;
     stored_ = stored;
     clipped_ = 0;
@@ -228,19 +251,43 @@ bool WavWriter::Open(const std::string& path, Encoding encoding, WORD channels, 
     rate_ = rate;
     dataBytes_ = 0;
     failed_ = false;
-    file_ = std::fopen(temporary_.c_str(), "wb");
-    if (file_ == nullptr) return false;
-    return WriteHeader();
+    error_.clear();
 }
 
-bool WavWriter::WriteHeader() {
+bool WavWriter::Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate,
+                     Encoding stored) {
+    Reset(encoding, channels, rate, stored);
+    path_ = path;
+    temporary_ = path + ".partial";
+    streaming_ = false;
+    file_ = std::fopen(temporary_.c_str(), "wb");
+    if (file_ == nullptr) return Fail(std::strerror(errno));
+    return WriteHeader(0);
+}
+
+bool WavWriter::OpenStream(std::FILE* stream, Encoding encoding, WORD channels, DWORD rate,
+                           Encoding stored) {
+    Reset(encoding, channels, rate, stored);
+    streaming_ = true;
+    file_ = stream;
+    const uint64_t align = channels * BytesPerSample(stored);
+    return WriteHeader(align ? kStreamDataBytes / align * align : 0);
+}
+
+bool WavWriter::Fail(const std::string& why) {
+    failed_ = true;
+    error_ = why;
+    return false;
+}
+
+bool WavWriter::WriteHeader(uint64_t dataBytes) {
     const WAVEFORMATEX f = StreamWaveFormat(stored_, channels_, rate_);
     const bool isFloat = f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT;
-    const uint32_t fmtBytes = isFloat ? 18 : 16, factBytes = isFloat ? 12 : 0;
-    const uint32_t data = uint32_t(dataBytes_), pad = data & 1;
+    const uint32_t fmtBytes = isFloat ? 18 : 16;
+    const uint32_t data = uint32_t(dataBytes), pad = data & 1;
     std::vector<uint8_t> h;
     PutTag(h, "RIFF");
-    Put32(h, 4 + 8 + fmtBytes + factBytes + 8 + data + pad);
+    Put32(h, uint32_t(WavHeaderBytes(stored_) - 8) + data + pad);
     PutTag(h, "WAVE");
     PutTag(h, "fmt ");
     Put32(h, fmtBytes);
@@ -258,7 +305,8 @@ bool WavWriter::WriteHeader() {
     }
     PutTag(h, "data");
     Put32(h, data);
-    return std::fwrite(h.data(), 1, h.size(), file_) == h.size();
+    if (std::fwrite(h.data(), 1, h.size(), file_) != h.size()) return Fail(std::strerror(errno));
+    return true;
 }
 
 bool WavWriter::Append(const void* data, size_t bytes) {
@@ -270,30 +318,43 @@ bool WavWriter::Append(const void* data, size_t bytes) {
         data = converted_.data();
         bytes = converted_.size();
     }
-    // The data chunk's size field is 32 bits: refuse to write a file that would lie about it.
-    if (dataBytes_ + bytes > 0xFFFFFFF0u || std::fwrite(data, 1, bytes, file_) != bytes) {
-        failed_ = true;
-        return false;
-    }
+    // The header's 32-bit sizes must hold the file: refuse to write one that would lie about it.
+    // A stream's header claims no size of its own.
+    if (!streaming_ && !FitsPlainWav(stored_, dataBytes_ + bytes))
+        return Fail("past the 4 GiB a WAV file holds");
+    if (std::fwrite(data, 1, bytes, file_) != bytes) return Fail(std::strerror(errno));
     dataBytes_ += bytes;
     return true;
 }
 
 bool WavWriter::Commit() {
     if (file_ == nullptr || failed_) return false;
+    // A stream has no pad byte: its reader reads to the end and would take it for a sample.
+    if (streaming_) {
+        const bool ok = std::fflush(file_) == 0;
+        file_ = nullptr;
+        return ok || Fail(std::strerror(errno));
+    }
     bool ok = true;
     if (dataBytes_ & 1) ok = std::fputc(0, file_) != EOF;
-    ok = ok && std::fseek(file_, 0, SEEK_SET) == 0 && WriteHeader();
-    ok = std::fclose(file_) == 0 && ok;
+    ok = ok && std::fseek(file_, 0, SEEK_SET) == 0 && WriteHeader(dataBytes_);
+    if (!ok && error_.empty()) error_ = std::strerror(errno);
+    if (std::fclose(file_) != 0 && ok) {
+        ok = false;
+        error_ = std::strerror(errno);
+    }
     file_ = nullptr;
-    if (ok) ok = ReplaceFileWith(temporary_, path_);
+    if (ok && !ReplaceFileWith(temporary_, path_)) {
+        ok = false;
+        error_ = "cannot be renamed into place";
+    }
     if (!ok) std::remove(temporary_.c_str());
     temporary_.clear();
     return ok;
 }
 
 void WavWriter::Abandon() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr && !streaming_) std::fclose(file_);
     file_ = nullptr;
     if (!temporary_.empty()) std::remove(temporary_.c_str());
     temporary_.clear();

@@ -22,8 +22,13 @@ struct AudioData {
 // Where a WAV file's samples are: whole frames from dataOffset on.
 struct WavLayout {
     uint64_t dataOffset = 0;
-    uint64_t frames = 0;
+    uint64_t frames = 0;         // those the file holds
+    uint64_t claimedFrames = 0;  // those its data chunk's size claims; 0 when it claims none
 };
+
+// Whether a data chunk's size is one that writers which cannot seek back leave in the header
+// (0, or whole frames just under 2 GiB less a page, or under 4 GiB): no claim about the length.
+bool IsStreamedDataSize(uint64_t bytes, uint64_t frameBytes);
 
 // The format and sample layout of a WAV file as ReadWavFile takes it, reading only the chunk
 // headers and the format: for a file that goes to the graph as it is.
@@ -42,6 +47,10 @@ AudioData ConvertAudio(const AudioData& audio, Encoding to);
 size_t ConvertSamples(Encoding from, Encoding to, const uint8_t* in, size_t count,
                       std::vector<uint8_t>* out);
 
+// Whether `dataBytes` of `stored` samples fit a plain WAV file: its 32-bit RIFF size holds the
+// header's chunks and the pad byte as well as the samples. A longer file has to be RF64.
+bool FitsPlainWav(Encoding stored, uint64_t dataBytes);
+
 // Writes a WAV file of a stream encoding under a temporary name and gives it its real name only
 // when Commit succeeds, so a failed run never leaves a half-written file behind.
 class WavWriter {
@@ -57,17 +66,26 @@ class WavWriter {
     bool Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate) {
         return Open(path, encoding, channels, rate, encoding);
     }
+    // Writes front to back into `stream` (a pipe), which stays open: the header's sizes cannot
+    // be known, so they say "as long as can be" as other streaming writers do, and readers of
+    // pipes read to the end.
+    bool OpenStream(std::FILE* stream, Encoding encoding, WORD channels, DWORD rate,
+                    Encoding stored);
     bool Append(const void* data, size_t bytes);
-    // Completes the header and renames the file into place.
+    // Completes the header and renames the file into place; a stream is flushed.
     bool Commit();
     // Removes the temporary file; nothing is left at the real name.
     void Abandon();
     uint64_t DataBytes() const { return dataBytes_; }
     // Samples the conversion to the stored encoding clipped.
     uint64_t Clipped() const { return clipped_; }
+    // Why the last Open, Append or Commit failed.
+    const std::string& Error() const { return error_; }
 
   private:
-    bool WriteHeader();
+    void Reset(Encoding encoding, WORD channels, DWORD rate, Encoding stored);
+    bool WriteHeader(uint64_t dataBytes);
+    bool Fail(const std::string& why);
 
     std::FILE* file_ = nullptr;
     std::string path_, temporary_;
@@ -78,6 +96,8 @@ class WavWriter {
     DWORD rate_ = 0;
     uint64_t dataBytes_ = 0;
     bool failed_ = false;
+    bool streaming_ = false;
+    std::string error_;
 };
 
 // Writes a whole file at once.

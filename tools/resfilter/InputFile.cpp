@@ -1,5 +1,6 @@
 #include "tools/resfilter/InputFile.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -29,6 +30,18 @@ int Bits(Encoding e) {
     return int(8 * BytesPerSample(e));
 }
 
+// 16-bit and 32-bit integer files read straight into the stream's samples when the stream
+// keeps their encoding: the same values as the round trip through doubles, with no conversion.
+// Little-endian hosts only, where the samples in memory are the file's byte order.
+bool DirectReadable(Encoding to, Encoding native, int subformat, double gain) {
+    const uint16_t probe = 1;
+    uint8_t first = 0;
+    std::memcpy(&first, &probe, 1);
+    return first == 1 && gain == 1.0 && to == native &&
+           ((to == Encoding::Pcm16 && subformat == SF_FORMAT_PCM_16) ||
+            (to == Encoding::Pcm32 && subformat == SF_FORMAT_PCM_32));
+}
+
 }  // namespace
 
 InputFile::~InputFile() {
@@ -40,6 +53,9 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     file_ = sf_open(path.c_str(), SFM_READ, &info);
     if (file_ == nullptr) {
         *error = sf_strerror(nullptr);
+        // libsndfile's FLAC decoder needs to seek, and from a pipe only says it lost sync.
+        if (path == "-" && error->find("flac") != std::string::npos)
+            *error = "FLAC cannot be read from a pipe: give the file's name";
         return false;
     }
     const Encoding e = NativeEncoding(info.format);
@@ -53,20 +69,43 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     format_.rate = native_.rate = DWORD(info.samplerate);
     // A pipe's length is unknown, and libsndfile says so with the largest count it has.
     claimed_ = info.frames > 0 && info.frames < (sf_count_t(1) << 48) ? uint64_t(info.frames) : 0;
+    const int major = info.format & SF_FORMAT_TYPEMASK;
+    // libsndfile reads no samples of a CAF from a pipe, and loses the last ones of an RF64.
+    if (path == "-" && (major == SF_FORMAT_CAF || major == SF_FORMAT_RF64)) {
+        *error = std::string(major == SF_FORMAT_CAF ? "CAF" : "RF64") +
+                 " cannot be read from a pipe: give the file's name";
+        return false;
+    }
+    FindExpected(path, major);
     return true;
 }
 
-// 16-bit and 32-bit integer files read straight into the stream's samples when the stream
-// keeps their encoding: the same values as the round trip through doubles, with no conversion.
-// Little-endian hosts only, where the samples in memory are the file's byte order.
-bool InputFile::ReadDirect(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes) {
-    const uint16_t probe = 1;
-    uint8_t first = 0;
-    std::memcpy(&first, &probe, 1);
-    const bool direct = first == 1 && gain_ == 1.0 && to == native_.encoding &&
-                        ((to == Encoding::Pcm16 && subformat_ == SF_FORMAT_PCM_16) ||
-                         (to == Encoding::Pcm32 && subformat_ == SF_FORMAT_PCM_32));
-    if (!direct) return false;
+void InputFile::FindExpected(const std::string& path, int major) {
+    expected_ = claimed_;
+    if (major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) return;
+    const size_t frameBytes = format_.channels * BytesPerSample(format_.encoding);
+    AudioData header;
+    WavLayout layout;
+    std::string ignored;
+    if (path == "-") {
+        // A WAV streamed into a pipe has sizes its writer could not know.
+        if (IsStreamedDataSize(claimed_ * frameBytes, frameBytes)) claimed_ = expected_ = 0;
+    } else if (ReadWavLayout(path, &header, &layout, &ignored)) {
+        // libsndfile cuts a WAV's length to the file's, so a truncated file would pass
+        // unnoticed: the data chunk's own size is the claim.
+        expected_ = layout.claimedFrames;
+    }
+}
+
+bool InputFile::ReadOk() {
+    const int status = sf_error(file_);
+    if (status == SF_ERR_NO_ERROR) return true;
+    failure_ = sf_error_number(status);
+    if (!failure_.empty() && failure_.back() == '.') failure_.pop_back();
+    return false;
+}
+
+void InputFile::ReadDirect(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes) {
     const size_t frameBytes = format_.channels * BytesPerSample(to);
     bytes->resize(size_t(frames) * frameBytes);
     size_t got = 0;
@@ -76,22 +115,43 @@ bool InputFile::ReadDirect(uint32_t frames, Encoding to, std::vector<uint8_t>* b
         const sf_count_t n = to == Encoding::Pcm16
                                  ? sf_readf_short(file_, reinterpret_cast<short*>(at), want)
                                  : sf_readf_int(file_, reinterpret_cast<int*>(at), want);
-        if (n <= 0) break;
-        got += size_t(n);
+        if (n > 0) got += size_t(n);
+        if (n <= 0 || !ReadOk()) break;
     }
     bytes->resize(got * frameBytes);
-    return true;
 }
 
 bool InputFile::Read(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes,
                      std::string* error) {
     bytes->clear();
-    if (!ended_ && !ReadFile(frames, to, bytes, error)) return false;
+    if (!failure_.empty()) {
+        *error = failure_;
+        return false;
+    }
+    if (!ended_) {
+        if (DirectReadable(to, native_.encoding, subformat_, gain_))
+            ReadDirect(frames, to, bytes);
+        else
+            ReadFile(frames, to, bytes);
+    }
     const size_t frameBytes = format_.channels * BytesPerSample(to);
     const uint64_t got = bytes->size() / frameBytes;
+    if (!ended_) read_ += got;
     if (got == frames) return true;
     // Only the end gives fewer frames than asked; the tail follows it.
     ended_ = true;
+    if (failure_.empty() && read_ < expected_) failure_ = "the file ends early";
+    if (!failure_.empty()) {
+        // The frames before the fault still go out; the next call reports it.
+        char counts[96];
+        if (expected_ != 0)
+            std::snprintf(counts, sizeof counts, ": %llu of the %llu frames its header claims",
+                          (unsigned long long)read_, (unsigned long long)expected_);
+        else
+            std::snprintf(counts, sizeof counts, ": %llu frames", (unsigned long long)read_);
+        failure_ += std::string(counts) + " were read";
+        return true;
+    }
     const uint64_t silent = frames - got < tailLeft_ ? frames - got : tailLeft_;
     tailLeft_ -= silent;
     std::vector<double> zeros(size_t(silent) * format_.channels, 0.0);
@@ -100,14 +160,7 @@ bool InputFile::Read(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes,
     return true;
 }
 
-bool InputFile::ReadFile(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes,
-                         std::string* error) {
-    if (ReadDirect(frames, to, bytes)) {
-        const int status = sf_error(file_);
-        if (status == SF_ERR_NO_ERROR) return true;
-        *error = sf_error_number(status);
-        return false;
-    }
+void InputFile::ReadFile(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes) {
     const size_t channels = format_.channels;
     values_.resize(size_t(frames) * channels);
     // libsndfile may hand back fewer frames than asked before the end; only 0 means the end.
@@ -115,13 +168,8 @@ bool InputFile::ReadFile(uint32_t frames, Encoding to, std::vector<uint8_t>* byt
     while (got < frames) {
         const sf_count_t n =
             sf_readf_double(file_, values_.data() + got * channels, sf_count_t(frames - got));
-        if (n <= 0) break;
-        got += size_t(n);
-    }
-    const int status = sf_error(file_);
-    if (status != SF_ERR_NO_ERROR) {
-        *error = sf_error_number(status);
-        return false;
+        if (n > 0) got += size_t(n);
+        if (n <= 0 || !ReadOk()) break;
     }
     // The same two steps as reading the whole file and converting it, so the bits match.
     const size_t count = got * channels;
@@ -133,7 +181,7 @@ bool InputFile::ReadFile(uint32_t frames, Encoding to, std::vector<uint8_t>* byt
             values_[i] *= gain_;
         clipped_ += ConvertSamples(Encoding::Float64, to,
                                    reinterpret_cast<const uint8_t*>(values_.data()), count, bytes);
-        return true;
+        return;
     }
     native_.bytes.resize(count * BytesPerSample(native_.encoding));
     EncodeSamples(native_.encoding, values_.data(), count, native_.bytes.data());
@@ -141,5 +189,4 @@ bool InputFile::ReadFile(uint32_t frames, Encoding to, std::vector<uint8_t>* byt
         bytes->swap(native_.bytes);
     else
         *bytes = std::move(ConvertAudio(native_, to).bytes);
-    return true;
 }

@@ -32,12 +32,17 @@ class InputFile {
     // Samples the gain pushed out of the stream encoding's range, clipped there.
     uint64_t Clipped() const { return clipped_; }
     // Up to `frames` more frames converted to `to` as ConvertAudio would; *bytes is empty at the
-    // end. False with a reason when the file cannot be read.
+    // end. A file that fails, or ends before the frames its header claims, gives the frames it
+    // had, then false with a reason naming both counts.
     bool Read(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes, std::string* error);
 
   private:
-    bool ReadDirect(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes);
-    bool ReadFile(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes, std::string* error);
+    void ReadDirect(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes);
+    void ReadFile(uint32_t frames, Encoding to, std::vector<uint8_t>* bytes);
+    // After each libsndfile read: false, with failure_ set, once the file has failed.
+    bool ReadOk();
+    // What the header claims, for the check at the end.
+    void FindExpected(const std::string& path, int major);
 
     SNDFILE* file_ = nullptr;
     int subformat_ = 0;
@@ -46,6 +51,9 @@ class InputFile {
     double scale_ = 1.0;
     double gain_ = 1.0;
     uint64_t tail_ = 0, tailLeft_ = 0, clipped_ = 0;
+    uint64_t expected_ = 0;  // 0: the header claims no length
+    uint64_t read_ = 0;      // from the file, the tail not included
+    std::string failure_;
     bool ended_ = false;
     std::vector<double> values_;
     AudioData native_;

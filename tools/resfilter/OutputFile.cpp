@@ -1,5 +1,6 @@
 #include "tools/resfilter/OutputFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -14,13 +15,10 @@ struct FileType {
 };
 
 constexpr FileType kTypes[] = {
-    {"wav", SF_FORMAT_WAV, false},   {"w64", SF_FORMAT_W64, false}, {"rf64", SF_FORMAT_RF64, false},
+    {"wav", SF_FORMAT_WAV, true},    {"w64", SF_FORMAT_W64, false}, {"rf64", SF_FORMAT_RF64, false},
     {"aiff", SF_FORMAT_AIFF, false}, {"caf", SF_FORMAT_CAF, false}, {"flac", SF_FORMAT_FLAC, true},
     {"au", SF_FORMAT_AU, true},
 };
-
-// The RIFF size fields are 32 bits; WavWriter stops short of them.
-constexpr uint64_t kWavDataLimit = 0xFFFFFFF0u;
 
 int SubFormat(Encoding stored, SampleKind kind, int major) {
     switch (stored) {
@@ -62,17 +60,22 @@ const char* KindText(int subformat) {
     }
 }
 
+// The system's reason when there is one (libsndfile names some write failures after its
+// decoder), else libsndfile's, without its closing full stop, to go inside a longer line.
+std::string LibraryError(SNDFILE* file) {
+    if (errno != 0) return std::strerror(errno);
+    std::string text = sf_strerror(file);
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
+}
+
 }  // namespace
 
 bool PlanOutput(const ToolOptions& o, Encoding input, const AudioData& stream, uint64_t frames,
                 OutputPlan* plan, std::string* error) {
     plan->toStdout = o.output == "-";
     plan->type = o.fileType;
-    if (plan->type.empty() && plan->toStdout) {
-        *error = "writing to - needs --file-type flac or au (other types seek back to a header)";
-        return false;
-    }
-    if (plan->type.empty()) plan->type = FileExtension(o.output);
+    if (plan->type.empty() && !plan->toStdout) plan->type = FileExtension(o.output);
     if (plan->type.empty()) plan->type = "wav";
     const FileType* type = nullptr;
     for (const FileType& t : kTypes)
@@ -83,7 +86,8 @@ bool PlanOutput(const ToolOptions& o, Encoding input, const AudioData& stream, u
         return false;
     }
     if (plan->toStdout && !type->pipe) {
-        *error = "- cannot take " + plan->type + ", which seeks back to its header: use flac or au";
+        *error =
+            "- cannot take " + plan->type + ", which seeks back to its header: use wav, flac or au";
         return false;
     }
     plan->stored = StoredEncodingFor(o, input);
@@ -99,7 +103,9 @@ bool PlanOutput(const ToolOptions& o, Encoding input, const AudioData& stream, u
         return false;
     }
     const uint64_t bytes = frames * stream.channels * BytesPerSample(plan->stored);
-    plan->wavWriter = type->major == SF_FORMAT_WAV && frames != 0 && bytes <= kWavDataLimit;
+    // A pipe takes WAV with the sizes left open, as other streaming writers send it.
+    plan->wavWriter = type->major == SF_FORMAT_WAV &&
+                      (plan->toStdout || (frames != 0 && FitsPlainWav(plan->stored, bytes)));
     // Past 4 GiB, or of a length not known in advance, WAV is written as RF64, which libsndfile
     // turns back into plain WAV at the end if it fits after all.
     if (type->major == SF_FORMAT_WAV && !plan->wavWriter) plan->format = SF_FORMAT_RF64 | sub;
@@ -111,16 +117,38 @@ bool OutputFile::Open(const std::string& path, const OutputPlan& plan, const Aud
     plan_ = plan;
     stream_ = stream.encoding;
     clipped_ = 0;
-    if (plan.wavWriter)
-        return wav_.Open(path, stream.encoding, stream.channels, stream.rate, plan.stored);
+    error_.clear();
+    refused_ = false;
+    if (!plan.toStdout) {
+        // A place that takes no file at all is a bad OUTPUT; any failure after this is a write's.
+        std::FILE* probe = std::fopen((path + ".partial").c_str(), "wb");
+        if (probe == nullptr) {
+            error_ = std::strerror(errno);
+            refused_ = true;
+            return false;
+        }
+        std::fclose(probe);
+    }
+    if (plan.wavWriter) {
+        const bool ok = plan.toStdout ? wav_.OpenStream(stdout, stream.encoding, stream.channels,
+                                                        stream.rate, plan.stored)
+                                      : wav_.Open(path, stream.encoding, stream.channels,
+                                                  stream.rate, plan.stored);
+        if (!ok) error_ = wav_.Error();
+        return ok;
+    }
     SF_INFO info{};
     info.format = plan.format;
     info.channels = stream.channels;
     info.samplerate = int(stream.rate);
     path_ = path;
     temporary_ = plan.toStdout ? path : path + ".partial";
+    errno = 0;
     file_ = sf_open(temporary_.c_str(), SFM_WRITE, &info);
     if (file_ == nullptr) {
+        error_ = LibraryError(nullptr);
+        // Some types write their header at open, and a failed open may leave the file.
+        if (!plan.toStdout) std::remove(temporary_.c_str());
         temporary_.clear();
         return false;
     }
@@ -130,7 +158,11 @@ bool OutputFile::Open(const std::string& path, const OutputPlan& plan, const Aud
 }
 
 bool OutputFile::Append(const uint8_t* data, size_t bytes) {
-    if (plan_.wavWriter) return wav_.Append(data, bytes);
+    if (plan_.wavWriter) {
+        if (wav_.Append(data, bytes)) return true;
+        error_ = wav_.Error();
+        return false;
+    }
     if (file_ == nullptr) return false;
     size_t count = bytes / BytesPerSample(stream_);
     if (plan_.stored != stream_) {
@@ -138,6 +170,7 @@ bool OutputFile::Append(const uint8_t* data, size_t bytes) {
         data = converted_.data();
     }
     sf_count_t written = 0;
+    errno = 0;
     if (plan_.stored == Encoding::Float32 || plan_.stored == Encoding::Float64) {
         // Little-endian floats, as the stream holds them, in a vector's own (aligned) storage;
         // libsndfile does not scale float to float.
@@ -158,17 +191,32 @@ bool OutputFile::Append(const uint8_t* data, size_t bytes) {
         }
         written = sf_write_int(file_, ints_.data(), sf_count_t(count));
     }
-    return written == sf_count_t(count);
+    if (written == sf_count_t(count)) return true;
+    error_ = LibraryError(file_);
+    return false;
 }
 
 bool OutputFile::Commit() {
-    if (plan_.wavWriter) return wav_.Commit();
+    if (plan_.wavWriter) {
+        if (wav_.Commit()) return true;
+        error_ = wav_.Error();
+        return false;
+    }
     if (file_ == nullptr) return false;
+    errno = 0;
     bool ok = sf_error(file_) == SF_ERR_NO_ERROR;
-    ok = sf_close(file_) == 0 && ok;
+    if (!ok) error_ = LibraryError(file_);
+    const int closed = sf_close(file_);
+    if (closed != 0 && ok) {
+        ok = false;
+        error_ = errno != 0 ? std::strerror(errno) : sf_error_number(closed);
+    }
     file_ = nullptr;
     if (!plan_.toStdout) {
-        if (ok) ok = ReplaceFileWith(temporary_, path_);
+        if (ok && !ReplaceFileWith(temporary_, path_)) {
+            ok = false;
+            error_ = "cannot be renamed into place";
+        }
         if (!ok) std::remove(temporary_.c_str());
     }
     temporary_.clear();

@@ -1,6 +1,7 @@
 // The output file: its type from its extension (or --file-type), its samples from the stream or
-// --bits and --encoding. WAV that fits in 4 GiB is written by WavWriter, so resfilter and rfhost
-// write the same bytes; everything else goes through libsndfile, WAV past 4 GiB as RF64.
+// --bits and --encoding. WAV that fits in 4 GiB, and WAV to a pipe, is written by WavWriter, so
+// resfilter and rfhost write the same bytes; everything else goes through libsndfile, WAV past
+// 4 GiB as RF64.
 #pragma once
 
 #include <sndfile.h>
@@ -25,7 +26,7 @@ bool PlanOutput(const ToolOptions& options, Encoding input, const AudioData& str
                 uint64_t frames, OutputPlan* plan, std::string* error);
 
 // Written under a temporary name and renamed into place by Commit, as WavWriter does; stdout is
-// written as it goes.
+// written as it goes. Abandon removes the temporary file.
 class OutputFile {
   public:
     OutputFile() = default;
@@ -40,14 +41,19 @@ class OutputFile {
     void Abandon();
     // Samples the conversion to the file's samples clipped.
     uint64_t Clipped() const { return plan_.wavWriter ? wav_.Clipped() : clipped_; }
+    // Why the last Open, Append or Commit failed.
+    const std::string& Error() const { return error_; }
+    // Open failed because no file can be made at the path (no such folder, no permission).
+    bool Refused() const { return refused_; }
 
   private:
     OutputPlan plan_;
     Encoding stream_ = Encoding::Pcm16;
     WavWriter wav_;
     SNDFILE* file_ = nullptr;
-    std::string path_, temporary_;
+    std::string path_, temporary_, error_;
     std::vector<uint8_t> converted_;
     std::vector<int> ints_;
     uint64_t clipped_ = 0;
+    bool refused_ = false;
 };

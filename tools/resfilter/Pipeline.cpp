@@ -43,20 +43,19 @@ void ReadAhead::Run(InputFile& in, uint32_t frames, Encoding to) {
     queue_.Close();
 }
 
-bool ReadAhead::Next(std::vector<uint8_t>* chunk, std::string* error) {
-    if (queue_.Pop(chunk)) return true;
-    // Closed and drained: the end was queued as an empty chunk, so this is a read failure.
-    *error = error_;
-    return false;
+bool ReadAhead::Next(std::vector<uint8_t>* chunk) {
+    // Closed and drained: the end was queued as an empty chunk, so this is a failure or a Stop.
+    return queue_.Pop(chunk);
 }
 
-WriteBehind::WriteBehind(OutputFile& writer)
-    : thread_([this, &writer] {
+WriteBehind::WriteBehind(OutputFile& writer, std::function<void()> onFailure)
+    : thread_([this, &writer, onFailure] {
           std::vector<uint8_t> chunk;
           while (queue_.Pop(&chunk)) {
               if (!failed_ && !writer.Append(chunk.data(), chunk.size())) {
                   failed_ = true;
                   queue_.Close();  // the caller learns at its next Append
+                  onFailure();
               }
           }
       }) {}

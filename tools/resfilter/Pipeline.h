@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -40,8 +41,13 @@ class ReadAhead {
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
-    // The next chunk; empty at the end. False with the reason when the file could not be read.
-    bool Next(std::vector<uint8_t>* chunk, std::string* error);
+    // The next chunk; empty at the end. False when the file failed (see Error) or after Stop.
+    bool Next(std::vector<uint8_t>* chunk);
+    // Why the file failed; read only when Next returned false without a Stop.
+    const std::string& Error() const { return error_; }
+    // Wakes the caller waiting in Next, which returns false, even while the thread is blocked
+    // reading: a failure elsewhere need not wait for input that may never come.
+    void Stop() { queue_.Close(); }
 
   private:
     void Run(InputFile& in, uint32_t frames, Encoding to);
@@ -51,10 +57,11 @@ class ReadAhead {
     std::thread thread_;
 };
 
-// Appends chunks to `writer` behind the caller.
+// Appends chunks to `writer` behind the caller; `onFailure` runs on the writing thread when a
+// write fails.
 class WriteBehind {
   public:
-    explicit WriteBehind(OutputFile& writer);
+    WriteBehind(OutputFile& writer, std::function<void()> onFailure);
     ~WriteBehind();
     WriteBehind(const WriteBehind&) = delete;
     WriteBehind& operator=(const WriteBehind&) = delete;

@@ -2,7 +2,9 @@
 // that batch work needs no Windows and the DLL can be checked against the core bit for bit.
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,17 @@ int BadInput(const std::string& message) {
 int Failure(const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", kTool, message.c_str());
     return 1;
+}
+
+// A write failed: nothing more can come of the run, so it ends at once, without waiting for a
+// reader that may be blocked on input that never comes. The temporary output goes first.
+[[noreturn]] void EndOnWriteFailure(const std::string& output, WriteBehind& behind,
+                                    OutputFile& writer) {
+    behind.Finish();  // the writing thread has failed, so this returns promptly
+    writer.Abandon();
+    Failure(output + ": writing failed: " + writer.Error());
+    std::fflush(stderr);
+    std::_Exit(1);
 }
 
 // One filter: its DSP, parameter store and streaming driver.
@@ -112,7 +125,8 @@ bool ApplySettings(const ToolOptions& o, int preset, Core& core, std::string* er
 // What a run streamed, for the summary line.
 struct Streamed {
     uint64_t frames = 0;
-    double seconds = 0;  // in the core alone, not reading or writing
+    double seconds = 0;      // in the core alone, not reading or writing
+    std::string inputFault;  // why the input stopped early; what came before it was written
 };
 
 // Runs the stream through the core the way the DLL's pins or its direct interface would, one
@@ -136,11 +150,14 @@ int Process(const ToolOptions& o, Core& core, InputFile& in, const AudioData& st
     // About a second and a half of samples per chunk at the parser's cuts.
     const uint32_t perChunk = block < 65536 ? 65536 / block : 1;
     ReadAhead reader(in, block * perChunk, stream.encoding);
-    WriteBehind output(writer);
+    WriteBehind output(writer, [&reader] { reader.Stop(); });
     std::vector<uint8_t> chunk;
-    std::string error;
-    for (bool more = true; more;) {
-        if (!reader.Next(&chunk, &error)) return BadInput(o.input + ": " + error);
+    for (;;) {
+        if (!reader.Next(&chunk)) {
+            if (!output.Finish()) EndOnWriteFailure(o.output, output, writer);
+            done->inputFault = reader.Error();
+            break;
+        }
         const uint32_t frames = uint32_t(chunk.size() / format.nBlockAlign);
         if (frames == 0) break;
         const auto begin = std::chrono::steady_clock::now();
@@ -163,11 +180,9 @@ int Process(const ToolOptions& o, Core& core, InputFile& in, const AudioData& st
         done->seconds +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         progress.Update(done->frames);
-        // A short chunk is the file's last.
-        more = frames == block * perChunk;
-        if (!output.Append(std::move(chunk))) return Failure(o.output + ": writing failed");
+        if (!output.Append(std::move(chunk))) EndOnWriteFailure(o.output, output, writer);
     }
-    if (!output.Finish()) return Failure(o.output + ": writing failed");
+    if (!output.Finish()) EndOnWriteFailure(o.output, output, writer);
     if (o.direct) {
         UINT none = 0;
         core.driver.Drain(nullptr, &none);
@@ -229,10 +244,15 @@ int Run(const ToolOptions& o) {
 
     if (!o.input.empty()) {
         OutputFile writer;
-        if (!writer.Open(o.output, plan, audio)) return BadInput(o.output + ": cannot be written");
+        if (!writer.Open(o.output, plan, audio)) {
+            const std::string why = o.output + ": cannot be written: " + writer.Error();
+            return writer.Refused() ? BadInput(why) : Failure(why);
+        }
         Streamed done;
         if (const int status = Process(o, core, in, audio, writer, &done)) return status;
-        if (!writer.Commit()) return Failure(o.output + ": writing failed");
+        if (!writer.Commit()) return Failure(o.output + ": writing failed: " + writer.Error());
+        if (!done.inputFault.empty())
+            return Failure(o.input + ": " + done.inputFault + "; " + o.output + " keeps them");
         if (!o.quiet) {
             // On stderr, so that stdout can carry the audio.
             const double frames = double(done.frames), seconds = done.seconds;
@@ -272,6 +292,10 @@ int Run(const ToolOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A closed pipe or a file-size limit fails the write, and the run says so, instead of
+    // killing the process without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     ToolOptions options;
     const int done = ParseCommandLine(argc, argv, Tool::Native, RF_VERSION_TEXT, &options);
     if (done >= 0) return done;
