@@ -1,5 +1,5 @@
 # Sourced by the setup tests. Usage of every test: TEST SETUP PROBE32 PROBE64 RFHOST32 RFHOST64
-# WORKDIR VERSION. Gives them a 64-bit Wine prefix of their own, build/setup-prefix, with its own
+# WORKDIR VERSION. Gives them a Wine prefix of their own, build/setup-prefix, with its own
 # wineserver, away from the shared test prefix; helpers to run programs there and read it back.
 setup_exe=$1 probe32=$2 probe64=$3 host32=$4 host64=$5 work=$6 version=$7
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -24,25 +24,63 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # Runs a Windows program in the prefix; carriage returns are dropped from what it prints.
 run() { "$RF_WINE" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-# Waits until every process of the prefix has ended, an uninstaller's copy of itself included.
+# Waits until every process of the prefix has ended. Setups and uninstallers are not waited for
+# this way, as their own exit has to mean they are done; only the uninstaller's own file and
+# folder go after it, by a copy of it that waits for it to end.
 settle() { wineserver -w; }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
+# fresh_prefix [win64|win32]: a new prefix of that width, 64-bit by default. $probe is the
+# probe of the prefix's own width.
 fresh_prefix() {
+  local arch=${1:-win64}
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
-  WINEARCH=win64 "$RF_WINE" wineboot -i >/dev/null 2>&1
+  WINEARCH=$arch "$RF_WINE" wineboot -i >/dev/null 2>&1
   settle
   [ -f "$WINEPREFIX/system.reg" ] || { echo "FAIL: wineboot made no prefix"; exit 1; }
+  if [ "$arch" = win32 ]; then probe=$probe32; else probe=$probe64; fi
 }
 
-# Every file and folder under the prefix's program folders, for "nothing else was touched".
-program_files() { (cd "$WINEPREFIX/drive_c" && find "Program Files" "Program Files (x86)" | sort); }
+# Every file and folder under the prefix's program folders, for "nothing else was touched". A
+# 32-bit prefix has no Program Files (x86).
+program_files() {
+  (cd "$WINEPREFIX/drive_c" && find "Program Files" "Program Files (x86)" 2>/dev/null | sort)
+}
 
 # The registration and the Add/Remove Programs entries, less the size, which varies.
-state() { run "$probe64" state | grep -v '^[0-9]* entry EstimatedSize='; }
+state() { run "$probe" state | grep -v '^[0-9]* entry EstimatedSize='; }
 
-# What state prints when nothing of the product is registered or installed.
+# Runs a command line exactly as written, unquoted paths with spaces included, as the README
+# and the entry give them: through CreateProcess, waiting for it, with its exit code.
+run_line() { run "$probe" run "$1"; }
+
+# Checks what the quiet uninstall leaves when it returns (WHEN says which): nothing registered
+# and no entry; of the folder at most the uninstaller, and once it has ended, nothing.
+check_uninstalled() {
+  local left
+  diff <(nothing_state | grep "^$1 ") <(state | grep "^$1 ") >state.diff ||
+    fail "$2: uninstalling left registration or an entry:
+$(cat state.diff)"
+  left=$(cd "$install_unix" 2>/dev/null && find . -mindepth 1 2>/dev/null)
+  [ -z "$left" ] || [ "$left" = ./Uninstall.exe ] || fail "$2: uninstalling left $left"
+  settle
+  [ ! -e "$install_unix" ] || fail "$2: uninstalling left $(find "$install_unix")"
+  [ "$(program_files)" = "$before" ] || fail "$2: the program folders differ from before the install:
+$(diff <(echo "$before") <(program_files))"
+}
+
+# Every file under a folder with its checksum, to tell that a failed setup put them all back.
+checksums() { (cd "$1" 2>/dev/null && find . -type f -exec md5sum {} + | LC_ALL=C sort -k 2); }
+
+# The version just before VERSION, for a setup to upgrade from.
+older_version() {
+  echo "$version" | awk -F. '{ if ($3 > 0) print $1 "." $2 "." $3 - 1
+    else if ($2 > 0) print $1 "." $2 - 1 ".0"; else print $1 - 1 ".0.0" }'
+}
+
+# What state prints when nothing of the product is registered or installed (in a 32-bit prefix,
+# only its "32" lines speak for the one registry there is).
 nothing_state() {
   local bits name
   for bits in 64 32; do
