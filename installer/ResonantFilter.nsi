@@ -102,15 +102,18 @@ FunctionEnd
 !insertmacro UnregisterProductFunction ""
 !insertmacro UnregisterProductFunction "un."
 
-; Copies FILE, if the install folder has it, aside before the install overwrites it.
+; Copies FILE, if the install folder has it, aside before the install overwrites it. A file
+; gone meanwhile, as an uninstaller's that has just ended, needs no copy.
 !macro BackUpFile FILE
   ${If} ${FileExists} "$INSTDIR\${FILE}"
     ClearErrors
     CopyFiles /SILENT "$INSTDIR\${FILE}" "$Backup\${FILE}"
     ${If} ${Errors}
     ${OrIfNot} ${FileExists} "$Backup\${FILE}"
-      StrCpy $Failure "$INSTDIR\${FILE} could not be copied aside."
-      Abort "$Failure"
+      ${If} ${FileExists} "$INSTDIR\${FILE}"
+        StrCpy $Failure "$INSTDIR\${FILE} could not be copied aside."
+        Abort "$Failure"
+      ${EndIf}
     ${EndIf}
   ${EndIf}
 !macroend

@@ -125,8 +125,8 @@ cp "$install_unix/Uninstall.exe" uninstaller-copy.exe
 run_line "$quiet" || fail "the quiet uninstall '$quiet' exited $?"
 check_uninstalled "[0-9]*" "the quiet uninstall"
 
-# Twice: with nothing installed, the same uninstaller (as a restart-pending one would be found)
-# fails and changes nothing.
+# Twice: with nothing installed, the same uninstaller, found again in its folder, fails and
+# changes nothing.
 mkdir -p "$install_unix" && cp uninstaller-copy.exe "$install_unix/Uninstall.exe"
 run_line "$quiet"
 status=$?
