@@ -9,8 +9,16 @@
 ;   PAYLOAD       a folder holding License.txt, 32-bit\ and 64-bit\ (each ResonantFilter.dll and
 ;                 ResonantFilter.chm)
 ;   OUTFILE       the setup program to write
+; and, only for the setup tests on machines that cannot run 32-bit programs:
+;   X64_ONLY      a setup that is itself a 64-bit program and installs, registers and removes
+;                 only the 64-bit DLL; never shipped
 
 Unicode true
+!ifdef X64_ONLY
+  Target amd64-unicode
+  ; A 64-bit program always runs on 64-bit Windows: its checks for that leave labels unused.
+  !pragma warning disable 6012
+!endif
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ManifestSupportedOS all
@@ -66,8 +74,10 @@ Var RestoreFailed
 !macro ForEachProductFile MACRO
   !insertmacro ${MACRO} "License.txt"
   !insertmacro ${MACRO} "${UNINSTALLER}"
+!ifndef X64_ONLY
   !insertmacro ${MACRO} "32-bit\ResonantFilter.dll"
   !insertmacro ${MACRO} "32-bit\ResonantFilter.chm"
+!endif
   !insertmacro ${MACRO} "64-bit\ResonantFilter.dll"
   !insertmacro ${MACRO} "64-bit\ResonantFilter.chm"
 !macroend
@@ -96,7 +106,9 @@ Function ${UN}UnregisterProduct
   ${If} ${RunningX64}
     !insertmacro Unregister 64 "$INSTDIR\64-bit\ResonantFilter.dll"
   ${EndIf}
+!ifndef X64_ONLY
   !insertmacro Unregister 32 "$INSTDIR\32-bit\ResonantFilter.dll"
+!endif
 FunctionEnd
 !macroend
 !insertmacro UnregisterProductFunction ""
@@ -170,7 +182,9 @@ FunctionEnd
 Section "Install"
   InitPluginsDir
   StrCpy $Backup "$PLUGINSDIR\previous"
+!ifndef X64_ONLY
   CreateDirectory "$Backup\32-bit"
+!endif
   CreateDirectory "$Backup\64-bit"
   !insertmacro ForEachProductFile BackUpFile
 
@@ -178,9 +192,11 @@ Section "Install"
   ; The help file beside each DLL, where the page looks for it.
   SetOutPath "$INSTDIR"
   File "${PAYLOAD}\License.txt"
+!ifndef X64_ONLY
   SetOutPath "$INSTDIR\32-bit"
   File "${PAYLOAD}\32-bit\ResonantFilter.dll"
   File "${PAYLOAD}\32-bit\ResonantFilter.chm"
+!endif
   ${If} ${RunningX64}
     SetOutPath "$INSTDIR\64-bit"
     File "${PAYLOAD}\64-bit\ResonantFilter.dll"
@@ -199,7 +215,9 @@ Section "Install"
   ${If} ${RunningX64}
     !insertmacro RegisterOrAbort 64
   ${EndIf}
+!ifndef X64_ONLY
   !insertmacro RegisterOrAbort 32
+!endif
   StrCpy $Stage "done"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -249,7 +267,9 @@ Function .onInstFailed
     ${If} ${RunningX64}
       !insertmacro RegisterPrevious 64
     ${EndIf}
+!ifndef X64_ONLY
     !insertmacro RegisterPrevious 32
+!endif
   ${EndIf}
 
   ${If} $Failure == ""

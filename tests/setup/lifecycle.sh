@@ -5,7 +5,9 @@
 # install folder, the platform lists the DMO, hosts of both widths run and agree through the
 # installed filter, and the version resources carry the build's version; there is one entry and
 # one set of files. When the quiet uninstall returns, nothing is registered or listed, and the
-# folder goes right after it. Run again with nothing installed, the uninstaller fails.
+# folder goes right after it. Run again with nothing installed, the uninstaller fails. Where
+# 32-bit programs cannot run, the same with only the 64-bit DLL, whose setup leaves the 32-bit
+# view empty; what needs the 32-bit DLL or host is skipped.
 # Usage: lifecycle.sh SETUP PROBE32 PROBE64 RFHOST32 RFHOST64 WORKDIR VERSION
 set -uo pipefail
 source "$(dirname "$0")/setup-env.sh"
@@ -13,6 +15,10 @@ source "$(dirname "$0")/setup-env.sh"
 installed_state() {
   local bits name
   for bits in 64 32; do
+    if [ "$x64_only" = 1 ] && [ "$bits" = 32 ]; then
+      nothing_state | grep '^32 '
+      continue
+    fi
     for name in filter page dmo; do echo "$bits $name $install_dir\\$bits-bit\\ResonantFilter.dll"; done
     for name in mapper dmo-entry dmo-category; do echo "$bits $name yes"; done
     [ "$bits" = 64 ] || continue
@@ -29,8 +35,11 @@ EOF
 }
 
 installed_files() {
-  printf '%s\n' . 32-bit 32-bit/ResonantFilter.chm 32-bit/ResonantFilter.dll 64-bit \
-    64-bit/ResonantFilter.chm 64-bit/ResonantFilter.dll License.txt Uninstall.exe
+  local bits
+  printf '%s\n' . License.txt Uninstall.exe
+  for bits in $widths; do
+    printf '%s\n' "$bits-bit" "$bits-bit/ResonantFilter.chm" "$bits-bit/ResonantFilter.dll"
+  done
 }
 
 # Registration, entry and files after an install, checked against what they should be.
@@ -42,7 +51,7 @@ $(cat state.diff)"
   got=$( (cd "$install_unix" 2>/dev/null && find . | sed 's|^\./||' | LC_ALL=C sort))
   [ "$got" = "$(installed_files | LC_ALL=C sort)" ] || fail "$when: installed files are:
 $got"
-  for bits in 32 64; do
+  for bits in $widths; do
     cmp -s "$install_unix/$bits-bit/ResonantFilter.chm" "$root/build/win64/bin/ResonantFilter.chm" ||
       fail "$when: no manual beside the $bits-bit DLL"
   done
@@ -73,7 +82,7 @@ check_installed "over $older"
 [ ! -e "$older_unix" ] || fail "the upgrade left the $older folder: $(find "$older_unix")"
 
 # The platform lists the DMO in the audio-effect category, in each width's view.
-for bits in 32 64; do
+for bits in $widths; do
   probe_var="probe$bits"
   got=$(run "${!probe_var}" dmo)
   [ "$got" = "$product DMO" ] || fail "DMOEnum in the $bits-bit view lists '$got'"
@@ -82,7 +91,7 @@ done
 # Hosts of both widths load the installed DLL of their own width, and sound the same.
 sox -q -n -r 44100 -c 2 -b 16 input.wav synth 1.5 pinknoise sine 80-9000 vol 0.4
 options=(--preset 9 --resonance 85 --envelope frequency:0.1:0.9:150:12000:sine)
-for bits in 32 64; do
+for bits in $widths; do
   host_var="host$bits"
   want="server $install_dir\\$bits-bit\\ResonantFilter.dll ($bits-bit)"
   got=$(run "${!host_var}" --info | head -n 1)
@@ -93,25 +102,32 @@ for bits in 32 64; do
     fail "the $bits-bit host exited $? with the DMO"
   cmp -s "filter-$bits.wav" "dmo-$bits.wav" || fail "the $bits-bit DMO and filter differ"
 done
-cmp -s filter-32.wav filter-64.wav || fail "the installed 32-bit and 64-bit filters differ"
+if [ "$x64_only" = 1 ]; then
+  skipped "the 32-bit DMO listing, host and DLL, and settings records between the widths"
+else
+  cmp -s filter-32.wav filter-64.wav || fail "the installed 32-bit and 64-bit filters differ"
 
-# A settings record saved by either width loads in the other.
-settings=(--preset 13 --resonance 70 --wet 55)
-run "$host32" --quiet "${settings[@]}" --save-settings from32.rfs || fail "32-bit save exited $?"
-run "$host64" --quiet "${settings[@]}" --save-settings from64.rfs || fail "64-bit save exited $?"
-cmp -s from32.rfs from64.rfs || fail "the two widths save different records"
-run "$host32" --quiet --load-settings from64.rfs input.wav loaded-in-32.wav ||
-  fail "the 32-bit host did not load the 64-bit record"
-run "$host64" --quiet --load-settings from32.rfs input.wav loaded-in-64.wav ||
-  fail "the 64-bit host did not load the 32-bit record"
-run "$host64" --quiet "${settings[@]}" input.wav settings.wav
-cmp -s loaded-in-32.wav settings.wav && cmp -s loaded-in-64.wav settings.wav ||
-  fail "a record loaded in the other width sounds different from its settings"
+  # A settings record saved by either width loads in the other.
+  settings=(--preset 13 --resonance 70 --wet 55)
+  run "$host32" --quiet "${settings[@]}" --save-settings from32.rfs || fail "32-bit save exited $?"
+  run "$host64" --quiet "${settings[@]}" --save-settings from64.rfs || fail "64-bit save exited $?"
+  cmp -s from32.rfs from64.rfs || fail "the two widths save different records"
+  run "$host32" --quiet --load-settings from64.rfs input.wav loaded-in-32.wav ||
+    fail "the 32-bit host did not load the 64-bit record"
+  run "$host64" --quiet --load-settings from32.rfs input.wav loaded-in-64.wav ||
+    fail "the 64-bit host did not load the 32-bit record"
+  run "$host64" --quiet "${settings[@]}" input.wav settings.wav
+  cmp -s loaded-in-32.wav settings.wav && cmp -s loaded-in-64.wav settings.wav ||
+    fail "a record loaded in the other width sounds different from its settings"
+fi
 
-# The installed DLLs and both hosts carry the build's version.
-run "$probe64" version "$version" "$install_dir\\32-bit\\ResonantFilter.dll" \
-  "$install_dir\\64-bit\\ResonantFilter.dll" "$(windows_path "$host32")" \
-  "$(windows_path "$host64")" || fail "version resources disagree with $version"
+# The installed DLLs and the hosts carry the build's version.
+versioned=()
+for bits in $widths; do
+  host_var="host$bits"
+  versioned+=("$install_dir\\$bits-bit\\ResonantFilter.dll" "$(windows_path "${!host_var}")")
+done
+run "$probe64" version "$version" "${versioned[@]}" || fail "version resources disagree with $version"
 
 # Again over itself, without /D=: where it is, with the same entry, files and registration.
 first=$(state)
@@ -135,4 +151,6 @@ diff <(nothing_state) <(state) >/dev/null || fail "uninstalling again changed th
 [ "$(cd "$install_unix" && ls)" = Uninstall.exe ] || fail "uninstalling again changed its folder"
 rm -rf "$install_unix"
 
-finish "installed over $older in another folder and over itself, both widths agree, uninstalled cleanly; again exits $status"
+agree="both widths agree"
+[ "$x64_only" = 0 ] || agree="64-bit only"
+finish "installed over $older in another folder and over itself, $agree, uninstalled cleanly; again exits $status"

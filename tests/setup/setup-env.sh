@@ -7,11 +7,25 @@ export RF_WINEPREFIX="$root/build/setup-prefix"
 source "$root/scripts/wine-env.sh"
 # Silent setups and command-line hosts open no window: no display, so none is shared either.
 unset DISPLAY
-if [ "$RF_WINE32" != 1 ]; then
-  echo "$(basename "$0"): skipped: this kernel cannot execute 32-bit programs, and setups are"
+# Where 32-bit programs cannot run, the tests that can (those not setting needs_32_bit) install
+# the setup built as a 64-bit program with only the 64-bit DLL (scripts/package.sh writes it),
+# and skip what only a 32-bit setup, DLL or host can show.
+if [ "$RF_WINE32" = 1 ]; then
+  x64_only=0 widths="32 64"
+  needed=("$setup_exe" "$probe32" "$probe64" "$host32" "$host64")
+elif [ -n "${needs_32_bit:-}" ]; then
+  echo "$(basename "$0"): skipped: this kernel cannot execute 32-bit programs, and $needs_32_bit"
   exit 77
+else
+  x64_only=1 widths=64
+  setup_exe="$root/build/setup-tests/package/$(basename "${setup_exe%.exe}")-x64-only.exe"
+  needed=("$setup_exe" "$probe64" "$host64")
 fi
-for f in "$setup_exe" "$probe32" "$probe64" "$host32" "$host64"; do
+# skipped WHAT: says that the checks of WHAT did not run, where they cannot.
+skipped() {
+  echo "$(basename "$0"): skipped $*: this kernel cannot execute 32-bit programs"
+}
+for f in "${needed[@]}"; do
   [ -f "$f" ] || { echo "FAIL: $f is missing: run scripts/package.sh and tests/setup/run.sh"; exit 1; }
 done
 mkdir -p "$work" && cd "$work" || exit 1
@@ -31,14 +45,24 @@ settle() { wineserver -w; }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 # fresh_prefix [win64|win32]: a new prefix of that width, 64-bit by default. $probe is the
-# probe of the prefix's own width.
+# probe of the prefix's own width. With RF_SETUP_CLEAN_PREFIX set (run.sh sets it), a prefix
+# just booted is kept there, and the next test of the run copies it rather than booting again.
 fresh_prefix() {
   local arch=${1:-win64}
+  local clean=${RF_SETUP_CLEAN_PREFIX:+$RF_SETUP_CLEAN_PREFIX-$arch}
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
-  WINEARCH=$arch "$RF_WINE" wineboot -i >/dev/null 2>&1
-  settle
-  [ -f "$WINEPREFIX/system.reg" ] || { echo "FAIL: wineboot made no prefix"; exit 1; }
+  if [ -n "$clean" ] && [ -f "$clean/system.reg" ]; then
+    cp -a "$clean" "$WINEPREFIX"
+  else
+    WINEARCH=$arch "$RF_WINE" wineboot -i >/dev/null 2>&1
+    settle
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "FAIL: wineboot made no prefix"; exit 1; }
+    if [ -n "$clean" ]; then
+      wineserver -k 2>/dev/null || true
+      rm -rf "$clean" && cp -a "$WINEPREFIX" "$clean"
+    fi
+  fi
   if [ "$arch" = win32 ]; then probe=$probe32; else probe=$probe64; fi
 }
 
@@ -90,20 +114,25 @@ nothing_state() {
 }
 
 # A setup built from the trees' binaries, as scripts/package.sh builds one, for cases the
-# release cannot show: make_setup VERSION OUTPUT [--break-32]. --break-32 ships a 32-bit DLL
-# that cannot load, so its registration fails.
+# release cannot show: make_setup VERSION OUTPUT [--break]. --break ships a DLL that cannot load
+# as the one registered last, the 32-bit one (in a 64-bit-only setup, the 64-bit one), so its
+# registration fails.
 make_setup() {
-  local setup_version=$1 output=$2 payload
+  local setup_version=$1 output=$2 payload bits last=32 defines=()
   payload=$(mktemp -d)
-  mkdir -p "$payload/32-bit" "$payload/64-bit"
-  i686-w64-mingw32-strip -o "$payload/32-bit/ResonantFilter.dll" "$root/build/win32/bin/ResonantFilter.dll"
-  x86_64-w64-mingw32-strip -o "$payload/64-bit/ResonantFilter.dll" "$root/build/win64/bin/ResonantFilter.dll"
-  [ "${3:-}" = --break-32 ] && head -c 4096 "$root/build/win32/bin/ResonantFilter.dll" >"$payload/32-bit/ResonantFilter.dll"
-  cp "$root/build/win64/bin/ResonantFilter.chm" "$payload/32-bit/"
-  cp "$root/build/win64/bin/ResonantFilter.chm" "$payload/64-bit/"
+  [ "$x64_only" = 0 ] || last=64 defines=(-DX64_ONLY)
+  for bits in $widths; do
+    local tree=win$bits strip=x86_64-w64-mingw32-strip
+    [ "$bits" = 64 ] || strip=i686-w64-mingw32-strip
+    mkdir -p "$payload/$bits-bit"
+    "$strip" -o "$payload/$bits-bit/ResonantFilter.dll" "$root/build/$tree/bin/ResonantFilter.dll"
+    [ "${3:-}" = --break ] && [ "$bits" = "$last" ] &&
+      head -c 4096 "$root/build/$tree/bin/ResonantFilter.dll" >"$payload/$bits-bit/ResonantFilter.dll"
+    cp "$root/build/win64/bin/ResonantFilter.chm" "$payload/$bits-bit/"
+  done
   cp "$root/installer/License.txt" "$payload/"
   makensis -V1 -INPUTCHARSET UTF8 -DVERSION="$setup_version" -DFILE_VERSION="$setup_version.0" \
-    -DPAYLOAD="$payload" -DOUTFILE="$output" "$root/installer/ResonantFilter.nsi" ||
+    -DPAYLOAD="$payload" -DOUTFILE="$output" "${defines[@]}" "$root/installer/ResonantFilter.nsi" ||
     fail "makensis could not build $output"
   rm -rf "$payload"
 }
