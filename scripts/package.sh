@@ -4,6 +4,8 @@
 #   build/package/ResonantFilter-<version>.zip        both DLLs by width, the manual beside each,
 #                                                     README.txt on registering by hand, the license
 # The version is the one the top CMakeLists.txt gives project(); the binaries carry the same.
+# It also writes, for the setup tests only, build/setup-tests/package/ResonantFilter-<version>-
+# setup-x64-only.exe.
 # Usage: scripts/package.sh [--version]   (--version only prints the version)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -59,6 +61,12 @@ crlf installer/License.txt >"$payload/License.txt"
 setup="$out/ResonantFilter-$version-setup.exe"
 makensis -V2 -WX -INPUTCHARSET UTF8 -DVERSION="$version" -DFILE_VERSION="$version.0" \
   -DPAYLOAD="$payload" -DOUTFILE="$setup" installer/ResonantFilter.nsi
+# For the setup tests only, where 32-bit programs cannot run: the same setup as a 64-bit program
+# that installs only the 64-bit DLL. Outside build/package/, as it never ships.
+test_setup="$root/build/setup-tests/package/ResonantFilter-$version-setup-x64-only.exe"
+mkdir -p "$(dirname "$test_setup")"
+makensis -V2 -WX -INPUTCHARSET UTF8 -DVERSION="$version" -DFILE_VERSION="$version.0" \
+  -DPAYLOAD="$payload" -DOUTFILE="$test_setup" -DX64_ONLY installer/ResonantFilter.nsi
 
 sed "s/@VERSION@/$version/g" installer/README.txt | crlf /dev/stdin >"$payload/README.txt"
 archive="$out/ResonantFilter-$version.zip"

@@ -4,6 +4,9 @@
 //   setup_probe dmo                      the names DMOEnum lists for the DMO's class
 //   setup_probe version VERSION FILE...  each file's version resource against VERSION
 //                                        ("1.0.48"); exit 1 on any mismatch
+//   setup_probe run COMMAND              runs a command line as given, as deployment tools run
+//                                        an entry's QuietUninstallString; waits for it and
+//                                        exits with its code, 127 when it cannot start
 #include <initguid.h>
 
 #include <windows.h>
@@ -241,18 +244,39 @@ class VersionCheck {
     bool ok_ = true;
 };
 
+// ---- Command lines ----
+
+int RunCommandLine(std::wstring command) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        Print(L"cannot start " + command + L": error " + std::to_wstring(GetLastError()));
+        return 127;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 127;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"state" && argc == 2) return PrintState();
     if (command == L"dmo" && argc == 2) return PrintListedDmo();
+    if (command == L"run" && argc == 3) return RunCommandLine(argv[2]);
     if (command == L"version" && argc > 3) {
         bool ok = true;
         for (int i = 3; i < argc; ++i)
             ok = VersionCheck(argv[i], argv[2]).Run() && ok;
         return ok ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: setup_probe state | dmo | version VERSION FILE...\n");
+    std::fprintf(stderr,
+                 "usage: setup_probe state | dmo | run COMMAND | version VERSION FILE...\n");
     return 2;
 }
