@@ -29,7 +29,7 @@ pcm.rf_capture {
 EOF
 
 # 384000 bytes a second, whatever the fork of each read costs on a busy machine: every turn takes
-# what has come due since the last, at least 20 ms and at most 100 ms of it, so a stall is caught up
+# what has come due since the last, at least 40 ms and at most 200 ms of it, so a stall is caught up
 # in small steps. Opened read-write, the FIFO never reports end of file when Wine closes the device.
 pace() {
     local due now bytes pause
@@ -37,10 +37,10 @@ pace() {
     due=${EPOCHREALTIME/./}
     while [ ! -e "$stop" ]; do
         now=${EPOCHREALTIME/./}
-        ((due < now - 100000)) && due=$((now - 100000))
+        ((due < now - 200000)) && due=$((now - 200000))
         bytes=$(((now - due) * 48 / 125 / 8 * 8))  # microseconds to whole frames
-        if ((bytes < 7680)); then
-            printf -v pause '0.%06d' $(((7680 - bytes) * 125 / 48 + 1))
+        if ((bytes < 15360)); then
+            printf -v pause '0.%06d' $(((15360 - bytes) * 125 / 48 + 1))
             read -r -t "$pause" -u 4
             continue
         fi
