@@ -62,8 +62,10 @@ finish() {
 }
 trap finish EXIT
 
-# PULSE_SERVER names no server, so Wine never prefers a sound server a desktop session may run.
-HOME=$work/home PULSE_SERVER=unix:$work/no-server RF_CAPTURE=$capture \
+# ALSA reads ~/.asoundrc and then $XDG_CONFIG_HOME/alsa/asoundrc, so both point into the private
+# HOME. PULSE_SERVER names no server, so Wine never prefers a sound server a desktop session runs.
+HOME=$work/home XDG_CONFIG_HOME=$work/home/.config PULSE_SERVER=unix:$work/no-server \
+    RF_CAPTURE=$capture \
     "$here/scripts/wine-run" "$test_program" "$@"
 status=$?
 trap - EXIT
