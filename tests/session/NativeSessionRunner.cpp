@@ -128,7 +128,6 @@ class Runner {
 
     void Step(const SessionStep& s) {
         ClockRun run;
-        const bool segmentsBefore = model_.AnySegments();
         compareSignal_ = false;
         switch (s.kind) {
             case StepKind::Start:
@@ -180,7 +179,7 @@ class Runner {
             Store().GetParam(i, &values[i]);
         Note(model_.CheckValues(run, values));
         // Envelopes evaluated over a run move values between the steps the model sees.
-        if (run.evaluated && segmentsBefore) signalKnown_ = false;
+        if (run.evaluated && !model_.NoSegmentUpTo(run.to)) signalKnown_ = false;
         if (s.kind == StepKind::Buffer && pins_ && failure_.empty()) {
             const WAVEFORMATEX& f = f_.driver.Format();
             CheckClock(run, s.frames, f.nSamplesPerSec);
@@ -239,17 +238,21 @@ class Runner {
     // the signal model follows the core, as long as no envelope is stored.
     void Restart(const WAVEFORMATEX& format) {
         double values[kSessionParamCount];
-        signalKnown_ = Values(values) && !model_.AnySegments();
+        signalKnown_ = Values(values);
         signal_.Restart(format, values);
     }
 
-    // What the signal model makes of the input, to compare the output with; a discontinuity
-    // restarts the filter, so the model follows again from there when nothing else moves.
-    void ExpectSignal(DWORD frames, bool restart) {
+    // What the signal model makes of the input, to compare the output with, when the clock
+    // about to run from where it is meets no segment; a discontinuity restarts the filter, so
+    // the model follows again from there when nothing else moves.
+    void ExpectSignal(DWORD frames, bool restart, DWORD rate) {
         double values[kSessionParamCount];
         if (frames == 0) return;
+        if (compared_) ++compared_->filtered;
         const bool bypass = model_.Current(4) >= 0.5;
-        if (!Values(values) || model_.AnySegments()) {
+        const REFERENCE_TIME reach =
+            Store().Position() + REFERENCE_TIME(double(frames) * 1e7 / rate + 0.5) + 1;
+        if (!Values(values) || !model_.NoSegmentUpTo(reach)) {
             signalKnown_ = false;
         } else if (signalKnown_ || (restart && !bypass)) {
             expected_ = input_;
@@ -328,9 +331,9 @@ void Runner::Buffer(const SessionStep& s, ClockRun* run) {
     input_.assign(std::max<size_t>(bytes, 1), 0);
     FillSignal(format, s.frames, s.signalSeed, input_.data());
     output_ = input_;
-    ExpectSignal(s.frames, s.discontinuity);
     // As the media-sample side does: the sample's start time first, then the buffer in place.
     Store().SetSampleTimes(s.jump == TimeJump::Absent ? nullptr : &s.start);
+    ExpectSignal(s.frames, s.discontinuity, format.nSamplesPerSec);
     run->from = Store().Position();
     f_.driver.streamedSinceStart = TRUE;
     DWORD done = 0;
@@ -388,7 +391,7 @@ void Runner::DirectProcess(const SessionStep& s, ClockRun* run) {
     FillFloatSignal(directChannels_, s.frames, s.signalSeed,
                     reinterpret_cast<float*>(input_.data()));
     output_ = input_;
-    ExpectSignal(s.frames, false);
+    ExpectSignal(s.frames, false, directRate_);
     run->from = Store().Position();
     const HRESULT hr =
         f_.driver.Process(reinterpret_cast<float*>(output_.data()), s.frames, s.flags);

@@ -12,9 +12,9 @@
 
 // Empty when every step passed, else "step N (what it did): what differed". With `trace`, every
 // step and the values after it are printed. `compared` (when given) adds the buffers whose
-// output was compared with the signal model, and the frames in them.
+// output was compared with the signal model, the frames in them, and all buffers filtered.
 struct SignalCoverage {
-    uint64_t buffers = 0, frames = 0;
+    uint64_t buffers = 0, frames = 0, filtered = 0;
 };
 std::string RunNativeSession(const Session& session, bool trace,
                              SignalCoverage* compared = nullptr);

@@ -53,8 +53,9 @@ TEST(NativeSessions, HostSessionsKeepValuesClockAndAudioAsTheModelSays) {
     for (const auto& check : byCheck)
         summary += "\n  " + std::to_string(check.second) + " x " + check.first;
     EXPECT_EQ(failing, 0u) << failing << " of " << sessions << " sessions failed:" << summary;
-    std::printf("%" PRIu64 " buffers (%" PRIu64 " frames) compared with the signal model\n",
-                compared.buffers, compared.frames);
+    std::printf("%" PRIu64 " of %" PRIu64 " buffers (%" PRIu64
+                " frames) compared with the signal model\n",
+                compared.buffers, compared.filtered, compared.frames);
     // A model that stops following the core would pass everything by comparing nothing.
     if (sessions >= 100) {
         EXPECT_GE(compared.buffers, sessions) << "too few buffers compared";

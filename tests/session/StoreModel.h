@@ -60,6 +60,13 @@ class StoreModel {
         return false;
     }
 
+    // Whether a run of the clock up to `to` meets no segment: every one starts and ends later.
+    bool NoSegmentUpTo(REFERENCE_TIME to) const {
+        for (const Param& p : params_)
+            if (!p.view.points.empty() && p.view.points.front() <= to) return false;
+        return true;
+    }
+
     // After CheckValues: 1 when Bypass was on for the whole run, 0 when off, -1 when unknown.
     int BypassThroughout() const { return bypass_; }
     // Change points (segment starts and ends, every parameter) in (from, to]: each may end a
