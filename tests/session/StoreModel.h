@@ -51,6 +51,22 @@ class StoreModel {
     // Checks the six values read back after a step, then takes them as the store's state.
     std::string CheckValues(const ClockRun& run, const MP_DATA got[kSessionParamCount]);
 
+    // What the store holds now, as last read or set.
+    double Current(DWORD index) const { return params_[index].current; }
+    // Whether any parameter has a segment stored: without one, every value holds until set.
+    bool AnySegments() const {
+        for (const Param& p : params_)
+            if (!p.lane.empty()) return true;
+        return false;
+    }
+
+    // Whether a run of the clock up to `to` meets no segment: every one starts and ends later.
+    bool NoSegmentUpTo(REFERENCE_TIME to) const {
+        for (const Param& p : params_)
+            if (!p.view.points.empty() && p.view.points.front() <= to) return false;
+        return true;
+    }
+
     // After CheckValues: 1 when Bypass was on for the whole run, 0 when off, -1 when unknown.
     int BypassThroughout() const { return bypass_; }
     // Change points (segment starts and ends, every parameter) in (from, to]: each may end a

@@ -1,0 +1,44 @@
+// A deliberately plain model of the signal path, one frame at a time, for comparing the core's
+// output with: stream samples into working samples, the state-variable filter three passes per
+// sample over a generic loop of channels and sections, the wet/dry mix, and back. Coefficients
+// are designed again for every frame from the values in force. It shares no code with the
+// core; its arithmetic follows the core's order step by step, so that the results round alike.
+//
+// It models the path while no envelope is stored: then every buffer is one stretch, and the
+// values in force are the ones the store holds.
+#pragma once
+
+#include <vector>
+
+#include "SessionScript.h"
+
+class SignalModel {
+  public:
+    // Streaming starts (or a format arrives in band, or a direct session opens, or a refresh
+    // asks for a reset): coefficients from `values`, every section from silence.
+    void Restart(const WAVEFORMATEX& format, const double values[kSessionParamCount]);
+    // One buffer of stream samples in place; `restart` for a discontinuous one.
+    void Run(void* data, DWORD frames, const double values[kSessionParamCount], bool restart);
+
+  private:
+    struct Section {
+        double low = 0, high = 0, band = 0;
+    };
+    struct Coefficients {
+        double f = 0, d = 0, wet = 0, dry = 0;
+        long type = 0, order = 0;
+    };
+
+    void Design(const double values[kSessionParamCount]);
+    void Silence();
+    double Tick(Section* s, double x) const;
+    template <typename Working>
+    void Filter(Working* samples, DWORD frames, const double values[kSessionParamCount]);
+
+    WAVEFORMATEX format_{};
+    Coefficients c_;
+    long lastOrder_ = 0;      // the order of the last buffer filtered
+    Section sections_[2][2];  // [section][channel]
+    std::vector<float> singles_;
+    std::vector<double> doubles_;
+};
