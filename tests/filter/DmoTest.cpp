@@ -24,6 +24,13 @@ std::vector<float> Noise(size_t count, unsigned seed) {
     return samples;
 }
 
+// What a DMO asks beyond the pin's check: wave audio named as such.
+bool IsWaveAudio(const AM_MEDIA_TYPE& type) {
+    return IsEqualGUID(type.formattype, FORMAT_WaveFormatEx) &&
+           (IsEqualGUID(type.subtype, MEDIASUBTYPE_PCM) ||
+            IsEqualGUID(type.subtype, MEDIASUBTYPE_IEEE_FLOAT));
+}
+
 class DmoTest : public FilterDllTest {
   protected:
     IMediaObject* NewDmo() {
@@ -97,8 +104,9 @@ TEST_F(DmoTest, EveryFaceAnswersWithOneIdentityAlsoWhenAggregated) {
     EXPECT_EQ(dll.CanUnloadNow(), S_OK);
 }
 
-// The DMO's input takes exactly what the filter's input pin takes.
-TEST_F(DmoTest, InputTypesAreExactlyThoseTheFilterAccepts) {
+// The DMO's input takes exactly what the filter's input pin takes, less the types the pin lets
+// through with a subtype or format type that no audio effect should take.
+TEST_F(DmoTest, InputTypesAreThoseTheFilterAcceptsThatNameWaveAudio) {
     IBaseFilter* filter = nullptr;
     ASSERT_EQ(dll.Create(IID_IBaseFilter, &filter), S_OK);
     IPin* pin = nullptr;
@@ -108,6 +116,11 @@ TEST_F(DmoTest, InputTypesAreExactlyThoseTheFilterAccepts) {
     const WORD tags[] = {WAVE_FORMAT_PCM, WAVE_FORMAT_IEEE_FLOAT, 2};
     const WORD bits[] = {8, 16, 24, 32, 64, 12};
     const DWORD rates[] = {8000, 44100, 192000, 0};
+    // The first two of each are what a DMO takes.
+    const GUID* const subtypes[] = {&MEDIASUBTYPE_PCM, &MEDIASUBTYPE_IEEE_FLOAT, &MEDIASUBTYPE_RGB8,
+                                    &GUID_NULL};
+    const GUID* const formats[] = {&FORMAT_WaveFormatEx, &FORMAT_WaveFormatEx, &FORMAT_VideoInfo,
+                                   &FORMAT_None, &GUID_NULL};
     int accepted = 0;
     for (int i = 0; i < 300; ++i) {
         AudioType type(tags[random() % 3], WORD(random() % 4), rates[random() % 4],
@@ -115,13 +128,55 @@ TEST_F(DmoTest, InputTypesAreExactlyThoseTheFilterAccepts) {
         if (random() % 8 == 0) type.type.majortype = MEDIATYPE_Video;
         if (random() % 8 == 0) type.type.bTemporalCompression = TRUE;
         if (random() % 8 == 0) type.type.cbFormat = 14;
+        const bool audioNamed = random() % 4 != 0;
+        if (!audioNamed) {
+            type.type.subtype = *subtypes[random() % 4];
+            type.type.formattype = *formats[random() % 5];
+        }
         const bool filterTakes = pin->QueryAccept(type.Am()) == S_OK;
-        accepted += filterTakes;
+        const bool dmoTakes = filterTakes && (audioNamed || IsWaveAudio(type.type));
+        accepted += dmoTakes;
         EXPECT_EQ(dmo->SetInputType(0, type.Dmo(), DMO_SET_TYPEF_TEST_ONLY),
-                  filterTakes ? S_OK : DMO_E_TYPE_NOT_ACCEPTED)
+                  dmoTakes ? S_OK : DMO_E_TYPE_NOT_ACCEPTED)
             << "case " << i;
     }
     EXPECT_GT(accepted, 10);
+
+    // Each name refused over a record the pin takes, and last the type DirectSound sets: float
+    // named over a PCM record, cbSize 18 inside an 18-byte block, lSampleSize 1.
+    const struct {
+        const GUID* subtype;
+        const GUID* format;
+        bool dmoTakes;
+    } named[] = {
+        {&MEDIASUBTYPE_RGB8, &FORMAT_WaveFormatEx, false},
+        {&GUID_NULL, &FORMAT_WaveFormatEx, false},
+        {&MEDIASUBTYPE_PCM, &FORMAT_VideoInfo, false},
+        {&MEDIASUBTYPE_PCM, &FORMAT_None, false},
+        {&MEDIASUBTYPE_PCM, &GUID_NULL, false},
+        {&GUID_NULL, &GUID_NULL, false},
+        {&MEDIASUBTYPE_IEEE_FLOAT, &FORMAT_WaveFormatEx, true},
+    };
+    for (const auto& row : named) {
+        AudioType type(WAVE_FORMAT_PCM, 2, 48000, 16);
+        type.wave.Format.cbSize = 18;
+        type.type.lSampleSize = 1;
+        type.type.subtype = *row.subtype;
+        type.type.formattype = *row.format;
+        const size_t i = &row - named;
+        EXPECT_EQ(pin->QueryAccept(type.Am()), S_OK) << "row " << i;
+        EXPECT_EQ(dmo->SetInputType(0, type.Dmo(), DMO_SET_TYPEF_TEST_ONLY),
+                  row.dmoTakes ? S_OK : DMO_E_TYPE_NOT_ACCEPTED)
+            << "row " << i;
+        EXPECT_EQ(dmo->SetOutputType(0, type.Dmo(), DMO_SET_TYPEF_TEST_ONLY),
+                  row.dmoTakes ? DMO_E_TYPE_NOT_SET : DMO_E_TYPE_NOT_ACCEPTED)
+            << "row " << i;
+        if (row.dmoTakes) {
+            EXPECT_EQ(dmo->SetInputType(0, type.Dmo(), 0), S_OK);
+            EXPECT_EQ(dmo->SetOutputType(0, type.Dmo(), 0), S_OK);
+        }
+    }
+    ASSERT_EQ(dmo->SetInputType(0, nullptr, DMO_SET_TYPEF_CLEAR), S_OK);
     DMO_MEDIA_TYPE current{};
     EXPECT_EQ(dmo->GetInputCurrentType(0, &current), DMO_E_TYPE_NOT_SET) << "a test only";
     EXPECT_EQ(dmo->Release(), 0u);
