@@ -132,15 +132,25 @@ STDMETHODIMP ResonantDmo::ProcessInput(DWORD index, IMediaBuffer* buffer, DWORD 
     return S_OK;
 }
 
+// A failed call drops the held input, whatever failed: the host takes the failure as the end of
+// that buffer and may recycle its memory, and a buffer still held would refuse every later input
+// until a flush.
 STDMETHODIMP ResonantDmo::ProcessOutput(DWORD flags, DWORD count, DMO_OUTPUT_DATA_BUFFER* buffers,
                                         DWORD* status) {
+    LockHold hold(lock_);
+    const HRESULT hr = FillOutput(flags, count, buffers, status);
+    if (FAILED(hr)) DropHeld();
+    return hr;
+}
+
+HRESULT ResonantDmo::FillOutput(DWORD flags, DWORD count, DMO_OUTPUT_DATA_BUFFER* buffers,
+                                DWORD* status) {
     if (!status || !buffers) return E_POINTER;
     *status = 0;
     if (count != 1) return E_INVALIDARG;
     if (flags & ~DWORD(DMO_PROCESS_OUTPUT_DISCARD_WHEN_NO_BUFFER)) return E_INVALIDARG;
     DMO_OUTPUT_DATA_BUFFER& output = buffers[0];
     output.dwStatus = 0;
-    LockHold hold(lock_);
     if (!TypesSet()) return DMO_E_TYPE_NOT_SET;
     if (!held_.buffer) return S_FALSE;
     const DWORD block = driver_.Format().nBlockAlign;
@@ -153,10 +163,7 @@ STDMETHODIMP ResonantDmo::ProcessOutput(DWORD flags, DWORD count, DMO_OUTPUT_DAT
         while (room && held_.done < held_.frames) {
             DWORD n = 0;
             const HRESULT hr = FilterHeld(scratch, room, &n);
-            if (FAILED(hr)) {
-                DropHeld();
-                return hr;
-            }
+            if (FAILED(hr)) return hr;
             held_.done += n;
         }
         DropHeld();
@@ -173,10 +180,7 @@ STDMETHODIMP ResonantDmo::ProcessOutput(DWORD flags, DWORD count, DMO_OUTPUT_DAT
     const bool restart = first == 0 && held_.restart;
     DWORD n = 0;
     hr = FilterHeld(data + used, (size - used) / block, &n);
-    if (FAILED(hr)) {
-        DropHeld();
-        return hr;
-    }
+    if (FAILED(hr)) return hr;
     held_.done += n;
     if (n > 0) {
         hr = output.pBuffer->SetLength(used + n * block);

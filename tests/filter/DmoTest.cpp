@@ -366,6 +366,45 @@ TEST_F(DmoTest, InPlaceProcessMatchesTheDirectPathUnderAutomation) {
     EXPECT_EQ(dmo->Release(), 0u);
 }
 
+// A failed ProcessOutput lets go of the held input, whatever failed, so the host may recycle it
+// and the stream goes on with the next buffer.
+TEST_F(DmoTest, AFailedOutputLetsGoOfTheHeldInput) {
+    const struct {
+        const char* name;
+        MemoryBuffer::Fault fault;
+        bool noBuffer;
+        bool lengthPastEnd;
+        HRESULT want;
+    } cases[] = {
+        {"GetBufferAndLength fails", MemoryBuffer::kFailGetBuffer, false, false, E_FAIL},
+        {"GetMaxLength fails", MemoryBuffer::kFailMaxLength, false, false, E_FAIL},
+        {"SetLength fails", MemoryBuffer::kFailSetLength, false, false, E_FAIL},
+        {"no data", MemoryBuffer::kNullData, false, false, E_INVALIDARG},
+        {"length past the end", MemoryBuffer::kNoFault, false, true, E_INVALIDARG},
+        {"no buffer", MemoryBuffer::kNoFault, true, false, E_POINTER},
+    };
+    IMediaObject* dmo = StereoFloatDmo();
+    const std::vector<float> input = Noise(2 * 256, 4);
+    for (const auto& c : cases) {
+        MemoryBuffer in(DWORD(input.size() * sizeof(float)));
+        in.Fill(input.data(), in.GetMax());
+        ASSERT_EQ(dmo->ProcessInput(0, &in, 0, 0, 0), S_OK) << c.name;
+        MemoryBuffer out(256 * 8);
+        out.fault = c.fault;
+        if (c.lengthPastEnd) out.length = out.GetMax() + 8;
+        DMO_OUTPUT_DATA_BUFFER piece = {c.noBuffer ? nullptr : &out, 0, 0, 0};
+        DWORD status = 0;
+        EXPECT_EQ(dmo->ProcessOutput(0, 1, &piece, &status), c.want) << c.name;
+        EXPECT_EQ(in.refs, 1) << c.name;
+        DWORD flags = 0;
+        EXPECT_EQ(dmo->GetInputStatus(0, &flags), S_OK);
+        EXPECT_EQ(flags, DWORD(DMO_INPUT_STATUSF_ACCEPT_DATA)) << c.name;
+        EXPECT_EQ(RunThrough(dmo, input, 0, 256 * 8).size(), input.size() * sizeof(float))
+            << c.name;
+    }
+    EXPECT_EQ(dmo->Release(), 0u);
+}
+
 TEST_F(DmoTest, LockHoldsOtherThreadsOffUntilUnlocked) {
     IMediaObject* dmo = StereoFloatDmo();
     EXPECT_EQ(dmo->Lock(FALSE), E_UNEXPECTED) << "not locked";
