@@ -1,5 +1,6 @@
 // The filter's DMO face: its COM identity, the stream state machine a DMO host drives, and its
 // buffers filtered exactly as the filter's own paths filter them.
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -329,16 +330,20 @@ TEST_F(DmoTest, InPlaceProcessMatchesTheDirectPathUnderAutomation) {
     // 10 ms buffers: their start times are exact in 100-ns units.
     for (int b = 0; b < 60; ++b) {
         std::vector<float> a = Noise(2 * 441, 10 + b), d = a;
+        // Noise up to the last frame leaves the resonance ringing.
         ASSERT_EQ(inPlace->Process(ULONG(a.size() * sizeof(float)),
                                    reinterpret_cast<BYTE*>(a.data()), b * 100000LL, 0),
-                  S_OK);
+                  S_FALSE);
         ASSERT_EQ(direct->Process(d.data(), 441, 0), S_OK);
         ASSERT_EQ(std::memcmp(a.data(), d.data(), a.size() * sizeof(float)), 0) << "buffer " << b;
     }
-    std::vector<float> tail(16, 0.25f);
-    EXPECT_EQ(inPlace->Process(64, reinterpret_cast<BYTE*>(tail.data()), 0, DMO_INPLACE_ZERO),
+    // The tail is the ring-out of silence, whatever the buffer held, on the same clock.
+    std::vector<float> tail(16, 0.25f), silence(16, 0.0f);
+    EXPECT_EQ(inPlace->Process(64, reinterpret_cast<BYTE*>(tail.data()), 6000000, DMO_INPLACE_ZERO),
               S_FALSE);
-    EXPECT_EQ(tail[3], 0.25f) << "no tail is written";
+    ASSERT_EQ(direct->Process(silence.data(), 8, 0), S_OK);
+    EXPECT_EQ(std::memcmp(tail.data(), silence.data(), sizeof(float) * 16), 0);
+    EXPECT_NE(tail[3], 0.0f);
     REFERENCE_TIME latency = -1;
     EXPECT_EQ(inPlace->GetLatency(&latency), S_OK);
     EXPECT_EQ(latency, 0);
@@ -359,7 +364,7 @@ TEST_F(DmoTest, InPlaceProcessMatchesTheDirectPathUnderAutomation) {
     mine->Release();
     its->Release();
     std::vector<float> x = Noise(2 * 441, 99);
-    EXPECT_EQ(clone->Process(ULONG(x.size() * 4), reinterpret_cast<BYTE*>(x.data()), 0, 0), S_OK)
+    EXPECT_EQ(clone->Process(ULONG(x.size() * 4), reinterpret_cast<BYTE*>(x.data()), 0, 0), S_FALSE)
         << "types came along";
     EXPECT_EQ(clone->Release(), 0u);
     inPlace->Release();
@@ -403,6 +408,102 @@ TEST_F(DmoTest, AFailedOutputLetsGoOfTheHeldInput) {
             << c.name;
     }
     EXPECT_EQ(dmo->Release(), 0u);
+}
+
+// After the input ends a host calls with DMO_INPLACE_ZERO while the answer is S_FALSE: each call
+// gives what silence through the filter gives, and the loop ends. The first case is the longest
+// ring-out there is (resonance 100 % at 20 Hz, fourth order, after a full-scale 20 Hz sine).
+TEST_F(DmoTest, TheTailIsTheRingOutOfSilenceAndAlwaysEnds) {
+    enum Input { kBass, kNoise, kNonFinite, kDenormal };
+    const struct {
+        const char* name;
+        bool pcm8;          // mono 8-bit PCM, else stereo 32-bit float
+        float settings[6];  // Hz, resonance, type, order, bypass, wet
+        Input input;
+        float orderAfter;  // set before the tail; -1 keeps the order
+        HRESULT afterInput;
+        double maxSeconds;
+    } cases[] = {
+        // clang-format off
+        {"worst case",                   false, {20, 100, 0, 1, 0, 100},  kBass,      -1, S_FALSE, 15},
+        {"8-bit, host zeroes its bytes", true,  {900, 100, 1, 0, 0, 100}, kNoise,     -1, S_FALSE, 1},
+        {"fourth order drops to second", false, {60, 100, 0, 1, 0, 100},  kNoise,     0,  S_FALSE, 10},
+        {"bypass",                       false, {60, 100, 0, 1, 1, 100},  kNoise,     -1, S_OK,    0},
+        {"wet 0",                        false, {60, 100, 0, 1, 0, 0},    kNoise,     -1, S_OK,    0},
+        {"non-finite input",             false, {60, 100, 0, 1, 0, 100},  kNonFinite, -1, S_OK,    0},
+        {"denormal input",               false, {60, 100, 0, 1, 0, 100},  kDenormal,  -1, S_OK,    0},
+        // clang-format on
+    };
+    const DWORD frames = kRate / 100;  // 10 ms: exact times in 100-ns units
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AudioType type(c.pcm8 ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT, c.pcm8 ? 1 : 2, kRate,
+                       c.pcm8 ? 8 : 32);
+        const DWORD size = frames * type.wave.Format.nBlockAlign;
+        IMediaObjectInPlace* dmo[2] = {};
+        for (IMediaObjectInPlace*& one : dmo) {
+            IMediaObject* object = NewDmo();
+            ASSERT_EQ(object->SetInputType(0, type.Dmo(), 0), S_OK);
+            ASSERT_EQ(object->SetOutputType(0, type.Dmo(), 0), S_OK);
+            IFilterSettings* settings = nullptr;
+            object->QueryInterface(IID_IFilterSettings, reinterpret_cast<void**>(&settings));
+            ASSERT_EQ(settings->SetAllParams(c.settings), S_OK);
+            settings->Release();
+            object->QueryInterface(IID_IMediaObjectInPlace, reinterpret_cast<void**>(&one));
+            object->Release();
+        }
+        std::mt19937 random(11);
+        std::vector<BYTE> a(size), b(size);
+        REFERENCE_TIME time = 0;
+        HRESULT hr = E_FAIL;
+        for (int k = 0; k < 100; ++k, time += 100000) {
+            auto* samples = reinterpret_cast<float*>(a.data());
+            for (DWORD i = 0; i < size / 4; ++i) {
+                const double at = double(k * frames + i / 2) / kRate;
+                samples[i] = c.input == kBass ? float(std::sin(2 * 3.141592653589793 * 20 * at))
+                             : c.input == kDenormal ? 1e-40f
+                                                    : float(random() % 1000) / 1000 - 0.5f;
+            }
+            if (c.input == kNonFinite) samples[size / 4 - 2] = samples[size / 4 - 1] = INFINITY;
+            if (c.pcm8) {
+                for (BYTE& byte : a)
+                    byte = BYTE(random());
+            }
+            b = a;
+            hr = dmo[0]->Process(size, a.data(), time, 0);
+            ASSERT_EQ(dmo[1]->Process(size, b.data(), time, 0), hr);
+        }
+        EXPECT_EQ(hr, c.afterInput);
+        if (c.orderAfter >= 0) {
+            for (IMediaObjectInPlace* one : dmo) {
+                IFilterSettings* settings = nullptr;
+                one->QueryInterface(IID_IFilterSettings, reinterpret_cast<void**>(&settings));
+                ASSERT_EQ(settings->PutScaledFilterOrder(LONG(c.orderAfter)), S_OK);
+                settings->Release();
+            }
+        }
+        // The host's zeroed buffer against silence given as input to the twin.
+        DWORD tail = 0;
+        while (hr == S_FALSE && tail < 60 * kRate) {
+            std::fill(a.begin(), a.end(), BYTE(0));
+            std::fill(b.begin(), b.end(), BYTE(c.pcm8 ? 0x80 : 0));
+            hr = dmo[0]->Process(size, a.data(), time, DMO_INPLACE_ZERO);
+            ASSERT_TRUE(SUCCEEDED(dmo[1]->Process(size, b.data(), time, 0)));
+            ASSERT_EQ(a, b) << "at frame " << tail;
+            tail += frames;
+            time += 100000;
+        }
+        EXPECT_EQ(hr, S_OK);
+        const double seconds = double(tail) / kRate;
+        EXPECT_LE(seconds, c.maxSeconds);
+        if (&c == cases) {
+            EXPECT_GT(seconds, 5.0) << "it rings";
+            RecordProperty("worst_tail_ms", int(seconds * 1000));
+        }
+        EXPECT_EQ(dmo[0]->Process(size, a.data(), time, DMO_INPLACE_ZERO), S_OK) << "stays ended";
+        for (IMediaObjectInPlace* one : dmo)
+            EXPECT_EQ(one->Release(), 0u);
+    }
 }
 
 TEST_F(DmoTest, LockHoldsOtherThreadsOffUntilUnlocked) {
