@@ -1,5 +1,7 @@
 #include "FilterDsp.h"
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 
 #include "SvfKernel.h"
@@ -92,13 +94,47 @@ HRESULT FilterDsp::EndStream() {
     return S_OK;
 }
 
-int FilterDsp::CheckBypass() {
+bool FilterDsp::BypassOn() {
     // An envelope may leave any number here; it counts as the value clamped into range.
     MP_DATA value = 0;
     store_.GetParam(kParamBypass, &value);
-    if (ToScaled(kParamBypass, ClampParam(kParamBypass, value)) == 0) return 1;
+    return ToScaled(kParamBypass, ClampParam(kParamBypass, value)) != 0;
+}
+
+int FilterDsp::CheckBypass() {
+    if (!BypassOn()) return 1;
     ResetState();
     return 0;
+}
+
+void FilterDsp::ProbeTail(TailProbe* probe) const {
+    for (int i = 0; i < kStateCount; ++i)
+        probe->states[i] = core_.states[i];
+}
+
+bool FilterDsp::TailPending(const TailProbe* before) {
+    const CoefficientSet& c = core_.coef;
+    if (c.wetGain == 0.0 || c.filterType < kLowPass || c.filterType > kHighPass) return false;
+    if (BypassOn()) return false;
+    // Only the sections the kernel runs: the second one idle at second order keeps whatever it
+    // rang with, and would never decay. A non-finite state is cleared after the block that made
+    // it, so it rings nothing; the comparisons are false for NaN.
+    auto rings = [](double v) { return std::fabs(v) > kTailFloor && std::fabs(v) <= DBL_MAX; };
+    auto same = [](const SvfState& a, const SvfState& b) {
+        return a.low == b.low && a.band == b.band && a.high == b.high;
+    };
+    const int channels = Channels() < 2 ? Channels() : 2;
+    const int sections = c.filterOrder == 0 ? 1 : 2;
+    bool ringing = false, moved = false;
+    for (int s = 0; s < sections; ++s) {
+        for (int ch = 0; ch < channels; ++ch) {
+            const int i = s * 2 + ch;
+            const SvfState& state = core_.states[i];
+            ringing = ringing || rings(state.low) || rings(state.band) || rings(state.high);
+            moved = moved || !before || !same(state, before->states[i]);
+        }
+    }
+    return ringing && moved;
 }
 
 HRESULT FilterDsp::ProcessBlock(int mode, BOOL singleWorking, void* buffer, DWORD* frames,

@@ -41,6 +41,17 @@ class FilterDsp : private ParamChangeListener {
     void ResetState() { ResetStates(&core_); }
     // 1 to process the next sub-block, 0 when Bypass is on (states are then zeroed).
     int CheckBypass();
+    // The section states before a block of silence, for TailPending.
+    struct TailProbe {
+        SvfState states[kStateCount];
+    };
+    void ProbeTail(TailProbe* probe) const;
+    // Whether silence in would still bring sound out: the wet path is heard and some section the
+    // kernel runs holds a state above kTailFloor. With `before`, the probe taken before a block of
+    // silence, a block that left every state as it was also ends the tail: the kernel's flush to
+    // zero can hold a section still at a constant just above the floor (under 2^-32/f), a DC
+    // offset that silence would repeat for ever. Streaming thread, after a block; O(channels).
+    bool TailPending(const TailProbe* before = nullptr);
     // The six values and the previous `paramsChanged`, which is cleared, in one step.
     BOOL TakeSnapshot(ParamSnapshot* snapshot);
     HRESULT UpdateCoefficients(const ParamSnapshot& snapshot, BOOL keepState);
@@ -54,8 +65,13 @@ class FilterDsp : private ParamChangeListener {
 
     LONG ScratchFrames() const { return scratchFrames_; }
 
+    // About -150 dBFS, under the last bit of 24-bit audio. The kernel flushes values under 2^-32
+    // to zero, so a ring-out either falls below this or comes to rest (see TailPending).
+    static constexpr double kTailFloor = 3.1622776601683795e-8;
+
   private:
     void OnParamSet(DWORD index) override;
+    bool BypassOn();
     void FreeScratch();
     int Channels() const { return format_ ? format_->nChannels : 0; }
 

@@ -7,3 +7,12 @@ HRESULT CheckAudioType(const AM_MEDIA_TYPE* type, WAVEFORMATEX* stored) {
     if (type->bTemporalCompression) return E_INVALIDARG;
     return CheckWaveFormat(type->pbFormat, type->cbFormat, stored);
 }
+
+HRESULT CheckDmoAudioType(const AM_MEDIA_TYPE* type, WAVEFORMATEX* stored) {
+    if (!type || !IsEqualGUID(type->formattype, FORMAT_WaveFormatEx)) return E_INVALIDARG;
+    if (!IsEqualGUID(type->subtype, MEDIASUBTYPE_PCM) &&
+        !IsEqualGUID(type->subtype, MEDIASUBTYPE_IEEE_FLOAT)) {
+        return E_INVALIDARG;
+    }
+    return CheckAudioType(type, stored);
+}

@@ -132,15 +132,25 @@ STDMETHODIMP ResonantDmo::ProcessInput(DWORD index, IMediaBuffer* buffer, DWORD 
     return S_OK;
 }
 
+// A failed call drops the held input, whatever failed: the host takes the failure as the end of
+// that buffer and may recycle its memory, and a buffer still held would refuse every later input
+// until a flush.
 STDMETHODIMP ResonantDmo::ProcessOutput(DWORD flags, DWORD count, DMO_OUTPUT_DATA_BUFFER* buffers,
                                         DWORD* status) {
+    LockHold hold(lock_);
+    const HRESULT hr = FillOutput(flags, count, buffers, status);
+    if (FAILED(hr)) DropHeld();
+    return hr;
+}
+
+HRESULT ResonantDmo::FillOutput(DWORD flags, DWORD count, DMO_OUTPUT_DATA_BUFFER* buffers,
+                                DWORD* status) {
     if (!status || !buffers) return E_POINTER;
     *status = 0;
     if (count != 1) return E_INVALIDARG;
     if (flags & ~DWORD(DMO_PROCESS_OUTPUT_DISCARD_WHEN_NO_BUFFER)) return E_INVALIDARG;
     DMO_OUTPUT_DATA_BUFFER& output = buffers[0];
     output.dwStatus = 0;
-    LockHold hold(lock_);
     if (!TypesSet()) return DMO_E_TYPE_NOT_SET;
     if (!held_.buffer) return S_FALSE;
     const DWORD block = driver_.Format().nBlockAlign;
@@ -153,10 +163,7 @@ STDMETHODIMP ResonantDmo::ProcessOutput(DWORD flags, DWORD count, DMO_OUTPUT_DAT
         while (room && held_.done < held_.frames) {
             DWORD n = 0;
             const HRESULT hr = FilterHeld(scratch, room, &n);
-            if (FAILED(hr)) {
-                DropHeld();
-                return hr;
-            }
+            if (FAILED(hr)) return hr;
             held_.done += n;
         }
         DropHeld();
@@ -173,10 +180,7 @@ STDMETHODIMP ResonantDmo::ProcessOutput(DWORD flags, DWORD count, DMO_OUTPUT_DAT
     const bool restart = first == 0 && held_.restart;
     DWORD n = 0;
     hr = FilterHeld(data + used, (size - used) / block, &n);
-    if (FAILED(hr)) {
-        DropHeld();
-        return hr;
-    }
+    if (FAILED(hr)) return hr;
     held_.done += n;
     if (n > 0) {
         hr = output.pBuffer->SetLength(used + n * block);
@@ -202,23 +206,35 @@ STDMETHODIMP ResonantDmo::ProcessOutput(DWORD flags, DWORD count, DMO_OUTPUT_DAT
     return S_OK;
 }
 
+// S_FALSE while the output would still ring after this block, so a host that collects the
+// effect tail calls again with DMO_INPLACE_ZERO; S_OK once it has decayed (see TailPending).
 STDMETHODIMP ResonantDmo::Process(ULONG size, BYTE* data, REFERENCE_TIME start, DWORD flags) {
     if (flags & ~DWORD(DMO_INPLACE_ZERO)) return E_INVALIDARG;
     if (!data && size) return E_POINTER;
     LockHold hold(lock_);
     if (!TypesSet()) return DMO_E_TYPE_NOT_SET;
-    // Asked for a tail after the input ended: the filter holds none back.
-    if (flags & DMO_INPLACE_ZERO) return S_FALSE;
     HRESULT hr = StartIfNeeded();
     if (FAILED(hr)) return hr;
-    const DWORD frames = size / driver_.Format().nBlockAlign;
-    if (frames == 0) return S_OK;
+    const WAVEFORMATEX& format = driver_.Format();
+    const DWORD frames = size / format.nBlockAlign;
+    // A tail call with no whole frame cannot carry the ring-out: S_OK, so the host's loop ends.
+    if (frames == 0) return (flags & DMO_INPLACE_ZERO) || !dsp_.TailPending() ? S_OK : S_FALSE;
+    const bool silent = (flags & DMO_INPLACE_ZERO) != 0;
+    FilterDsp::TailProbe before;
+    if (silent) {
+        // True silence whatever the host zeroed: an 8-bit buffer of zero bytes is full-scale DC,
+        // which a low pass would hold for ever.
+        const bool unsigned8 = format.wFormatTag == WAVE_FORMAT_PCM && format.wBitsPerSample == 8;
+        memset(data, unsigned8 ? 0x80 : 0, size_t(frames) * format.nBlockAlign);
+        dsp_.ProbeTail(&before);
+    }
     dsp_.Store().SetSampleTimes(&start);
     const int mode = restartNext_ ? kBlockRestart : kBlockContinue;
     restartNext_ = false;
     DWORD done = 0;
     hr = driver_.RunBuffer(data, frames, mode, &done);
-    return FAILED(hr) ? hr : S_OK;
+    if (FAILED(hr)) return hr;
+    return dsp_.TailPending(silent ? &before : nullptr) ? S_FALSE : S_OK;
 }
 
 // Lock(TRUE) holds the object's lock for the caller's thread until its Lock(FALSE), so a host

@@ -194,7 +194,7 @@ STDMETHODIMP ResonantDmo::SetInputType(DWORD index, const DMO_MEDIA_TYPE* type, 
     }
     if (!type) return E_POINTER;
     WAVEFORMATEX stored;
-    if (FAILED(CheckAudioType(AsMediaType(type), &stored))) return DMO_E_TYPE_NOT_ACCEPTED;
+    if (FAILED(CheckDmoAudioType(AsMediaType(type), &stored))) return DMO_E_TYPE_NOT_ACCEPTED;
     if (flags & DMO_SET_TYPEF_TEST_ONLY) return S_OK;
     AM_MEDIA_TYPE copy{};
     const HRESULT hr = MediaTypeCopy(&copy, *AsMediaType(type));
@@ -224,6 +224,7 @@ STDMETHODIMP ResonantDmo::SetOutputType(DWORD index, const DMO_MEDIA_TYPE* type,
         return S_OK;
     }
     if (!type) return E_POINTER;
+    if (FAILED(CheckDmoAudioType(AsMediaType(type), nullptr))) return DMO_E_TYPE_NOT_ACCEPTED;
     if (!inputSet_) return DMO_E_TYPE_NOT_SET;
     if (!MediaTypesEqual(*AsMediaType(type), inputType_)) return DMO_E_TYPE_NOT_ACCEPTED;
     if (flags & DMO_SET_TYPEF_TEST_ONLY) return S_OK;

@@ -125,6 +125,8 @@ class ResonantDmo : private DmoIdentity,
     REFERENCE_TIME HeldTimeAt(DWORD first) const;
     // The next stretch of the held buffer, filtered into `out` (room for `room` frames).
     HRESULT FilterHeld(BYTE* out, DWORD room, DWORD* frames);
+    // ProcessOutput's work; the caller drops the held input when this fails.
+    HRESULT FillOutput(DWORD flags, DWORD count, DMO_OUTPUT_DATA_BUFFER* buffers, DWORD* status);
 
     CriticalLock lock_;
     // Lock(TRUE) calls not yet matched by Lock(FALSE), all on lockOwner_'s thread.

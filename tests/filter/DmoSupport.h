@@ -10,9 +10,11 @@
 #include <mediaobj.h>
 #include <mmreg.h>
 
-// An IMediaBuffer over its own bytes, as hosts hand to ProcessInput and ProcessOutput.
+// An IMediaBuffer over its own bytes, as hosts hand to ProcessInput and ProcessOutput; `fault`
+// makes one of its calls fail as a host's buffer may.
 class MemoryBuffer final : public IMediaBuffer {
   public:
+    enum Fault { kNoFault, kFailGetBuffer, kFailMaxLength, kFailSetLength, kNullData };
     explicit MemoryBuffer(DWORD capacity) : bytes(capacity ? capacity : 1) {}
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IMediaBuffer)) {
@@ -26,16 +28,19 @@ class MemoryBuffer final : public IMediaBuffer {
     STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs); }
     STDMETHODIMP_(ULONG) Release() override { return ULONG(--refs); }  // owned by the test
     STDMETHODIMP SetLength(DWORD n) override {
+        if (fault == kFailSetLength) return E_FAIL;
         if (n > bytes.size()) return E_INVALIDARG;
         length = n;
         return S_OK;
     }
     STDMETHODIMP GetMaxLength(DWORD* n) override {
+        if (fault == kFailMaxLength) return E_FAIL;
         *n = DWORD(bytes.size());
         return S_OK;
     }
     STDMETHODIMP GetBufferAndLength(BYTE** data, DWORD* n) override {
-        if (data) *data = bytes.data();
+        if (fault == kFailGetBuffer) return E_FAIL;
+        if (data) *data = fault == kNullData ? nullptr : bytes.data();
         if (n) *n = length;
         return S_OK;
     }
@@ -48,6 +53,7 @@ class MemoryBuffer final : public IMediaBuffer {
     std::vector<BYTE> bytes;
     DWORD length = 0;
     long refs = 1;
+    Fault fault = kNoFault;
 };
 
 // A media type with its wave format stored alongside: plain or extensible.

@@ -1,5 +1,6 @@
 // The filter's DMO face: its COM identity, the stream state machine a DMO host drives, and its
 // buffers filtered exactly as the filter's own paths filter them.
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -22,6 +23,13 @@ std::vector<float> Noise(size_t count, unsigned seed) {
     for (float& s : samples)
         s = level(random);
     return samples;
+}
+
+// What a DMO asks beyond the pin's check: wave audio named as such.
+bool IsWaveAudio(const AM_MEDIA_TYPE& type) {
+    return IsEqualGUID(type.formattype, FORMAT_WaveFormatEx) &&
+           (IsEqualGUID(type.subtype, MEDIASUBTYPE_PCM) ||
+            IsEqualGUID(type.subtype, MEDIASUBTYPE_IEEE_FLOAT));
 }
 
 class DmoTest : public FilterDllTest {
@@ -97,8 +105,9 @@ TEST_F(DmoTest, EveryFaceAnswersWithOneIdentityAlsoWhenAggregated) {
     EXPECT_EQ(dll.CanUnloadNow(), S_OK);
 }
 
-// The DMO's input takes exactly what the filter's input pin takes.
-TEST_F(DmoTest, InputTypesAreExactlyThoseTheFilterAccepts) {
+// The DMO's input takes exactly what the filter's input pin takes, less the types the pin lets
+// through with a subtype or format type that no audio effect should take.
+TEST_F(DmoTest, InputTypesAreThoseTheFilterAcceptsThatNameWaveAudio) {
     IBaseFilter* filter = nullptr;
     ASSERT_EQ(dll.Create(IID_IBaseFilter, &filter), S_OK);
     IPin* pin = nullptr;
@@ -108,6 +117,11 @@ TEST_F(DmoTest, InputTypesAreExactlyThoseTheFilterAccepts) {
     const WORD tags[] = {WAVE_FORMAT_PCM, WAVE_FORMAT_IEEE_FLOAT, 2};
     const WORD bits[] = {8, 16, 24, 32, 64, 12};
     const DWORD rates[] = {8000, 44100, 192000, 0};
+    // The first two of each are what a DMO takes.
+    const GUID* const subtypes[] = {&MEDIASUBTYPE_PCM, &MEDIASUBTYPE_IEEE_FLOAT, &MEDIASUBTYPE_RGB8,
+                                    &GUID_NULL};
+    const GUID* const formats[] = {&FORMAT_WaveFormatEx, &FORMAT_WaveFormatEx, &FORMAT_VideoInfo,
+                                   &FORMAT_None, &GUID_NULL};
     int accepted = 0;
     for (int i = 0; i < 300; ++i) {
         AudioType type(tags[random() % 3], WORD(random() % 4), rates[random() % 4],
@@ -115,13 +129,55 @@ TEST_F(DmoTest, InputTypesAreExactlyThoseTheFilterAccepts) {
         if (random() % 8 == 0) type.type.majortype = MEDIATYPE_Video;
         if (random() % 8 == 0) type.type.bTemporalCompression = TRUE;
         if (random() % 8 == 0) type.type.cbFormat = 14;
+        const bool audioNamed = random() % 4 != 0;
+        if (!audioNamed) {
+            type.type.subtype = *subtypes[random() % 4];
+            type.type.formattype = *formats[random() % 5];
+        }
         const bool filterTakes = pin->QueryAccept(type.Am()) == S_OK;
-        accepted += filterTakes;
+        const bool dmoTakes = filterTakes && (audioNamed || IsWaveAudio(type.type));
+        accepted += dmoTakes;
         EXPECT_EQ(dmo->SetInputType(0, type.Dmo(), DMO_SET_TYPEF_TEST_ONLY),
-                  filterTakes ? S_OK : DMO_E_TYPE_NOT_ACCEPTED)
+                  dmoTakes ? S_OK : DMO_E_TYPE_NOT_ACCEPTED)
             << "case " << i;
     }
     EXPECT_GT(accepted, 10);
+
+    // Each name refused over a record the pin takes, and last the type DirectSound sets: float
+    // named over a PCM record, cbSize 18 inside an 18-byte block, lSampleSize 1.
+    const struct {
+        const GUID* subtype;
+        const GUID* format;
+        bool dmoTakes;
+    } named[] = {
+        {&MEDIASUBTYPE_RGB8, &FORMAT_WaveFormatEx, false},
+        {&GUID_NULL, &FORMAT_WaveFormatEx, false},
+        {&MEDIASUBTYPE_PCM, &FORMAT_VideoInfo, false},
+        {&MEDIASUBTYPE_PCM, &FORMAT_None, false},
+        {&MEDIASUBTYPE_PCM, &GUID_NULL, false},
+        {&GUID_NULL, &GUID_NULL, false},
+        {&MEDIASUBTYPE_IEEE_FLOAT, &FORMAT_WaveFormatEx, true},
+    };
+    for (const auto& row : named) {
+        AudioType type(WAVE_FORMAT_PCM, 2, 48000, 16);
+        type.wave.Format.cbSize = 18;
+        type.type.lSampleSize = 1;
+        type.type.subtype = *row.subtype;
+        type.type.formattype = *row.format;
+        const size_t i = &row - named;
+        EXPECT_EQ(pin->QueryAccept(type.Am()), S_OK) << "row " << i;
+        EXPECT_EQ(dmo->SetInputType(0, type.Dmo(), DMO_SET_TYPEF_TEST_ONLY),
+                  row.dmoTakes ? S_OK : DMO_E_TYPE_NOT_ACCEPTED)
+            << "row " << i;
+        EXPECT_EQ(dmo->SetOutputType(0, type.Dmo(), DMO_SET_TYPEF_TEST_ONLY),
+                  row.dmoTakes ? DMO_E_TYPE_NOT_SET : DMO_E_TYPE_NOT_ACCEPTED)
+            << "row " << i;
+        if (row.dmoTakes) {
+            EXPECT_EQ(dmo->SetInputType(0, type.Dmo(), 0), S_OK);
+            EXPECT_EQ(dmo->SetOutputType(0, type.Dmo(), 0), S_OK);
+        }
+    }
+    ASSERT_EQ(dmo->SetInputType(0, nullptr, DMO_SET_TYPEF_CLEAR), S_OK);
     DMO_MEDIA_TYPE current{};
     EXPECT_EQ(dmo->GetInputCurrentType(0, &current), DMO_E_TYPE_NOT_SET) << "a test only";
     EXPECT_EQ(dmo->Release(), 0u);
@@ -274,16 +330,20 @@ TEST_F(DmoTest, InPlaceProcessMatchesTheDirectPathUnderAutomation) {
     // 10 ms buffers: their start times are exact in 100-ns units.
     for (int b = 0; b < 60; ++b) {
         std::vector<float> a = Noise(2 * 441, 10 + b), d = a;
+        // Noise up to the last frame leaves the resonance ringing.
         ASSERT_EQ(inPlace->Process(ULONG(a.size() * sizeof(float)),
                                    reinterpret_cast<BYTE*>(a.data()), b * 100000LL, 0),
-                  S_OK);
+                  S_FALSE);
         ASSERT_EQ(direct->Process(d.data(), 441, 0), S_OK);
         ASSERT_EQ(std::memcmp(a.data(), d.data(), a.size() * sizeof(float)), 0) << "buffer " << b;
     }
-    std::vector<float> tail(16, 0.25f);
-    EXPECT_EQ(inPlace->Process(64, reinterpret_cast<BYTE*>(tail.data()), 0, DMO_INPLACE_ZERO),
+    // The tail is the ring-out of silence, whatever the buffer held, on the same clock.
+    std::vector<float> tail(16, 0.25f), silence(16, 0.0f);
+    EXPECT_EQ(inPlace->Process(64, reinterpret_cast<BYTE*>(tail.data()), 6000000, DMO_INPLACE_ZERO),
               S_FALSE);
-    EXPECT_EQ(tail[3], 0.25f) << "no tail is written";
+    ASSERT_EQ(direct->Process(silence.data(), 8, 0), S_OK);
+    EXPECT_EQ(std::memcmp(tail.data(), silence.data(), sizeof(float) * 16), 0);
+    EXPECT_NE(tail[3], 0.0f);
     REFERENCE_TIME latency = -1;
     EXPECT_EQ(inPlace->GetLatency(&latency), S_OK);
     EXPECT_EQ(latency, 0);
@@ -304,11 +364,146 @@ TEST_F(DmoTest, InPlaceProcessMatchesTheDirectPathUnderAutomation) {
     mine->Release();
     its->Release();
     std::vector<float> x = Noise(2 * 441, 99);
-    EXPECT_EQ(clone->Process(ULONG(x.size() * 4), reinterpret_cast<BYTE*>(x.data()), 0, 0), S_OK)
+    EXPECT_EQ(clone->Process(ULONG(x.size() * 4), reinterpret_cast<BYTE*>(x.data()), 0, 0), S_FALSE)
         << "types came along";
     EXPECT_EQ(clone->Release(), 0u);
     inPlace->Release();
     EXPECT_EQ(dmo->Release(), 0u);
+}
+
+// A failed ProcessOutput lets go of the held input, whatever failed, so the host may recycle it
+// and the stream goes on with the next buffer.
+TEST_F(DmoTest, AFailedOutputLetsGoOfTheHeldInput) {
+    const struct {
+        const char* name;
+        MemoryBuffer::Fault fault;
+        bool noBuffer;
+        bool lengthPastEnd;
+        HRESULT want;
+    } cases[] = {
+        {"GetBufferAndLength fails", MemoryBuffer::kFailGetBuffer, false, false, E_FAIL},
+        {"GetMaxLength fails", MemoryBuffer::kFailMaxLength, false, false, E_FAIL},
+        {"SetLength fails", MemoryBuffer::kFailSetLength, false, false, E_FAIL},
+        {"no data", MemoryBuffer::kNullData, false, false, E_INVALIDARG},
+        {"length past the end", MemoryBuffer::kNoFault, false, true, E_INVALIDARG},
+        {"no buffer", MemoryBuffer::kNoFault, true, false, E_POINTER},
+    };
+    IMediaObject* dmo = StereoFloatDmo();
+    const std::vector<float> input = Noise(2 * 256, 4);
+    for (const auto& c : cases) {
+        MemoryBuffer in(DWORD(input.size() * sizeof(float)));
+        in.Fill(input.data(), in.GetMax());
+        ASSERT_EQ(dmo->ProcessInput(0, &in, 0, 0, 0), S_OK) << c.name;
+        MemoryBuffer out(256 * 8);
+        out.fault = c.fault;
+        if (c.lengthPastEnd) out.length = out.GetMax() + 8;
+        DMO_OUTPUT_DATA_BUFFER piece = {c.noBuffer ? nullptr : &out, 0, 0, 0};
+        DWORD status = 0;
+        EXPECT_EQ(dmo->ProcessOutput(0, 1, &piece, &status), c.want) << c.name;
+        EXPECT_EQ(in.refs, 1) << c.name;
+        DWORD flags = 0;
+        EXPECT_EQ(dmo->GetInputStatus(0, &flags), S_OK);
+        EXPECT_EQ(flags, DWORD(DMO_INPUT_STATUSF_ACCEPT_DATA)) << c.name;
+        EXPECT_EQ(RunThrough(dmo, input, 0, 256 * 8).size(), input.size() * sizeof(float))
+            << c.name;
+    }
+    EXPECT_EQ(dmo->Release(), 0u);
+}
+
+// After the input ends a host calls with DMO_INPLACE_ZERO while the answer is S_FALSE: each call
+// gives what silence through the filter gives, and the loop ends. The first case is the longest
+// ring-out there is (resonance 100 % at 20 Hz, fourth order, after a full-scale 20 Hz sine).
+TEST_F(DmoTest, TheTailIsTheRingOutOfSilenceAndAlwaysEnds) {
+    enum Input { kBass, kNoise, kNonFinite, kDenormal };
+    const struct {
+        const char* name;
+        bool pcm8;          // mono 8-bit PCM, else stereo 32-bit float
+        float settings[6];  // Hz, resonance, type, order, bypass, wet
+        Input input;
+        float orderAfter;  // set before the tail; -1 keeps the order
+        HRESULT afterInput;
+        double maxSeconds;
+    } cases[] = {
+        // clang-format off
+        {"worst case",                   false, {20, 100, 0, 1, 0, 100},  kBass,      -1, S_FALSE, 15},
+        {"8-bit, host zeroes its bytes", true,  {900, 100, 1, 0, 0, 100}, kNoise,     -1, S_FALSE, 1},
+        {"fourth order drops to second", false, {60, 100, 0, 1, 0, 100},  kNoise,     0,  S_FALSE, 10},
+        {"bypass",                       false, {60, 100, 0, 1, 1, 100},  kNoise,     -1, S_OK,    0},
+        {"wet 0",                        false, {60, 100, 0, 1, 0, 0},    kNoise,     -1, S_OK,    0},
+        {"non-finite input",             false, {60, 100, 0, 1, 0, 100},  kNonFinite, -1, S_OK,    0},
+        {"denormal input",               false, {60, 100, 0, 1, 0, 100},  kDenormal,  -1, S_OK,    0},
+        // clang-format on
+    };
+    const DWORD frames = kRate / 100;  // 10 ms: exact times in 100-ns units
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AudioType type(c.pcm8 ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT, c.pcm8 ? 1 : 2, kRate,
+                       c.pcm8 ? 8 : 32);
+        const DWORD size = frames * type.wave.Format.nBlockAlign;
+        IMediaObjectInPlace* dmo[2] = {};
+        for (IMediaObjectInPlace*& one : dmo) {
+            IMediaObject* object = NewDmo();
+            ASSERT_EQ(object->SetInputType(0, type.Dmo(), 0), S_OK);
+            ASSERT_EQ(object->SetOutputType(0, type.Dmo(), 0), S_OK);
+            IFilterSettings* settings = nullptr;
+            object->QueryInterface(IID_IFilterSettings, reinterpret_cast<void**>(&settings));
+            ASSERT_EQ(settings->SetAllParams(c.settings), S_OK);
+            settings->Release();
+            object->QueryInterface(IID_IMediaObjectInPlace, reinterpret_cast<void**>(&one));
+            object->Release();
+        }
+        std::mt19937 random(11);
+        std::vector<BYTE> a(size), b(size);
+        REFERENCE_TIME time = 0;
+        HRESULT hr = E_FAIL;
+        for (int k = 0; k < 100; ++k, time += 100000) {
+            auto* samples = reinterpret_cast<float*>(a.data());
+            for (DWORD i = 0; i < size / 4; ++i) {
+                const double at = double(k * frames + i / 2) / kRate;
+                samples[i] = c.input == kBass ? float(std::sin(2 * 3.141592653589793 * 20 * at))
+                             : c.input == kDenormal ? 1e-40f
+                                                    : float(random() % 1000) / 1000 - 0.5f;
+            }
+            if (c.input == kNonFinite) samples[size / 4 - 2] = samples[size / 4 - 1] = INFINITY;
+            if (c.pcm8) {
+                for (BYTE& byte : a)
+                    byte = BYTE(random());
+            }
+            b = a;
+            hr = dmo[0]->Process(size, a.data(), time, 0);
+            ASSERT_EQ(dmo[1]->Process(size, b.data(), time, 0), hr);
+        }
+        EXPECT_EQ(hr, c.afterInput);
+        if (c.orderAfter >= 0) {
+            for (IMediaObjectInPlace* one : dmo) {
+                IFilterSettings* settings = nullptr;
+                one->QueryInterface(IID_IFilterSettings, reinterpret_cast<void**>(&settings));
+                ASSERT_EQ(settings->PutScaledFilterOrder(LONG(c.orderAfter)), S_OK);
+                settings->Release();
+            }
+        }
+        // The host's zeroed buffer against silence given as input to the twin.
+        DWORD tail = 0;
+        while (hr == S_FALSE && tail < 60 * kRate) {
+            std::fill(a.begin(), a.end(), BYTE(0));
+            std::fill(b.begin(), b.end(), BYTE(c.pcm8 ? 0x80 : 0));
+            hr = dmo[0]->Process(size, a.data(), time, DMO_INPLACE_ZERO);
+            ASSERT_TRUE(SUCCEEDED(dmo[1]->Process(size, b.data(), time, 0)));
+            ASSERT_EQ(a, b) << "at frame " << tail;
+            tail += frames;
+            time += 100000;
+        }
+        EXPECT_EQ(hr, S_OK);
+        const double seconds = double(tail) / kRate;
+        EXPECT_LE(seconds, c.maxSeconds);
+        if (&c == cases) {
+            EXPECT_GT(seconds, 5.0) << "it rings";
+            RecordProperty("worst_tail_ms", int(seconds * 1000));
+        }
+        EXPECT_EQ(dmo[0]->Process(size, a.data(), time, DMO_INPLACE_ZERO), S_OK) << "stays ended";
+        for (IMediaObjectInPlace* one : dmo)
+            EXPECT_EQ(one->Release(), 0u);
+    }
 }
 
 TEST_F(DmoTest, LockHoldsOtherThreadsOffUntilUnlocked) {
