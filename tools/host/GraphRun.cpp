@@ -1,11 +1,14 @@
 #include "tools/host/GraphRun.h"
 
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "tools/common/Progress.h"
 #include "tools/common/Schedule.h"
 #include "tools/graph/AudioGraph.h"
 #include "tools/graph/PushSource.h"
+#include "tools/graph/WavFeed.h"
 #include "tools/host/HostFilter.h"
 #include "tools/host/WavSink.h"
 
@@ -21,7 +24,8 @@ std::wstring Widen(const std::string& text) {
     return w;
 }
 
-HRESULT MakeSource(const AudioData& audio, uint32_t block, IBaseFilter** out) {
+HRESULT MakeSource(WavPieceReader& input, uint32_t block, IBaseFilter** out) {
+    const AudioData audio = input.StreamFormat();
     WAVEFORMATEX format = StreamWaveFormat(audio.encoding, audio.channels, audio.rate);
     AM_MEDIA_TYPE type{};
     type.majortype = MEDIATYPE_Audio;
@@ -32,30 +36,48 @@ HRESULT MakeSource(const AudioData& audio, uint32_t block, IBaseFilter** out) {
     type.formattype = FORMAT_WaveFormatEx;
     type.cbFormat = sizeof format;
     type.pbFormat = reinterpret_cast<BYTE*>(&format);
-    std::vector<ScheduledSample> samples =
-        SamplesOf(BlockSchedule(audio.Frames(), block, audio.rate), format.nBlockAlign);
+    std::unique_ptr<SampleFeed> feed(new (std::nothrow)
+                                         WavFeed(input, ScheduleCursor::Block(block, audio.rate)));
     PushSource* source = nullptr;
-    const HRESULT hr = PushSource::Create(type, audio.bytes, std::move(samples), &source);
+    const HRESULT hr = feed ? PushSource::Create(type, std::move(feed), &source) : E_OUTOFMEMORY;
     *out = source;
     return hr;
 }
 
+// The input converted to the stream's encoding, for the WAVE Parser to stream.
+bool WriteStreamCopy(WavPieceReader& input, const std::string& path) {
+    const AudioData format = input.StreamFormat();
+    const size_t frameBytes = input.FileFormat().FrameBytes();
+    const size_t piece = frameBytes < WavPieceReader::kDefaultChunkBytes
+                             ? WavPieceReader::kDefaultChunkBytes / frameBytes
+                             : 1;
+    std::vector<uint8_t> bytes(piece * input.StreamFrameBytes());
+    WavWriter writer;
+    if (!writer.Open(path, format.encoding, format.channels, format.rate)) return false;
+    for (uint64_t at = 0; at < input.Frames(); at += piece) {
+        const size_t frames = input.Frames() - at < piece ? size_t(input.Frames() - at) : piece;
+        if (!input.Read(at, frames, bytes.data()) ||
+            !writer.Append(bytes.data(), frames * input.StreamFrameBytes()))
+            return false;
+    }
+    return writer.Commit();
+}
+
 }  // namespace
 
-GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, const std::string& file,
-                     const AudioData& audio, uint64_t frames, WavWriter& writer, const char* tool,
-                     GraphPacing pacing) {
+GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, WavPieceReader& input,
+                     WavWriter& writer, const char* tool, GraphPacing pacing) {
     GraphResult result;
-    const WORD align = WORD(audio.FrameBytes());
-    WavSink sink(writer, align);
-    std::string streamed = file, scratch;
+    const uint64_t frames = input.Frames();
+    WavSink sink(writer, WORD(input.StreamFrameBytes()));
+    std::string streamed = o.input, scratch;
     IBaseFilter* source = nullptr;
     HRESULT hr = S_OK;
     if (o.block) {
-        hr = MakeSource(audio, o.block, &source);
-    } else if (streamed.empty()) {
+        hr = MakeSource(input, o.block, &source);
+    } else if (input.StreamFormat().encoding != input.FileFormat().encoding) {
         scratch = streamed = o.output + ".stream.wav";
-        if (!WriteWavFile(scratch, audio)) {
+        if (!WriteStreamCopy(input, scratch)) {
             result.error = scratch + ": cannot be written";
             return result;
         }
