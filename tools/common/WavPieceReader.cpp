@@ -53,10 +53,6 @@ size_t WavPieceReader::ChunkFrames() const {
     return frame == 0 || chunkBytes_ < frame ? 1 : chunkBytes_ / frame;
 }
 
-size_t WavPieceReader::BoundBytes() const {
-    return ChunkFrames() * format_.FrameBytes() + kScratchSamples * sizeof(double);
-}
-
 bool WavPieceReader::Load(uint64_t first) {
     const uint64_t left = layout_.frames - first;
     const size_t frames = left < ChunkFrames() ? size_t(left) : ChunkFrames();

@@ -37,10 +37,9 @@ class WavPieceReader {
     // StreamFrameBytes(). False past the end, or when the file cannot be read.
     bool Read(uint64_t first, size_t count, uint8_t* out);
 
-    // Bytes of file and conversion scratch held now: never more than the chunk bound allows.
-    size_t HeldBytes() const { return chunk_.capacity() + scratch_.capacity() * sizeof(double); }
-    // What HeldBytes may come to at most.
-    size_t BoundBytes() const;
+    // File bytes held now: never more than the chunk bound, or one frame. Conversion adds a
+    // fixed scratch of 32 KiB.
+    size_t HeldBytes() const { return chunk_.capacity(); }
 
   private:
     bool Load(uint64_t first);

@@ -1,5 +1,6 @@
 #include "tools/host/GraphRun.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -47,10 +48,8 @@ HRESULT MakeSource(WavPieceReader& input, uint32_t block, IBaseFilter** out) {
 // The input converted to the stream's encoding, for the WAVE Parser to stream.
 bool WriteStreamCopy(WavPieceReader& input, const std::string& path) {
     const AudioData format = input.StreamFormat();
-    const size_t frameBytes = input.FileFormat().FrameBytes();
-    const size_t piece = frameBytes < WavPieceReader::kDefaultChunkBytes
-                             ? WavPieceReader::kDefaultChunkBytes / frameBytes
-                             : 1;
+    const size_t frameBytes = std::max(input.FileFormat().FrameBytes(), input.StreamFrameBytes());
+    const size_t piece = std::max<size_t>(WavPieceReader::kDefaultChunkBytes / frameBytes, 1);
     std::vector<uint8_t> bytes(piece * input.StreamFrameBytes());
     WavWriter writer;
     if (!writer.Open(path, format.encoding, format.channels, format.rate)) return false;
