@@ -45,19 +45,23 @@ HRESULT MakeSource(WavPieceReader& input, uint32_t block, IBaseFilter** out) {
     return hr;
 }
 
-// The input converted to the stream's encoding, for the WAVE Parser to stream.
-bool WriteStreamCopy(WavPieceReader& input, const std::string& path) {
+// The input converted to the stream's encoding, for the WAVE Parser to stream; a reason on failure.
+bool WriteStreamCopy(const ToolOptions& o, WavPieceReader& input, const std::string& path,
+                     std::string* error) {
     const AudioData format = input.StreamFormat();
     const size_t frameBytes = std::max(input.FileFormat().FrameBytes(), input.StreamFrameBytes());
     const size_t piece = std::max<size_t>(WavPieceReader::kDefaultChunkBytes / frameBytes, 1);
     std::vector<uint8_t> bytes(piece * input.StreamFrameBytes());
     WavWriter writer;
+    *error = path + ": cannot be written";
     if (!writer.Open(path, format.encoding, format.channels, format.rate)) return false;
     for (uint64_t at = 0; at < input.Frames(); at += piece) {
         const size_t frames = input.Frames() - at < piece ? size_t(input.Frames() - at) : piece;
-        if (!input.Read(at, frames, bytes.data()) ||
-            !writer.Append(bytes.data(), frames * input.StreamFrameBytes()))
+        if (!input.Read(at, frames, bytes.data())) {
+            *error = o.input + ": cannot be read";
             return false;
+        }
+        if (!writer.Append(bytes.data(), frames * input.StreamFrameBytes())) return false;
     }
     return writer.Commit();
 }
@@ -76,10 +80,7 @@ GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, WavPieceReader& 
         hr = MakeSource(input, o.block, &source);
     } else if (input.StreamFormat().encoding != input.FileFormat().encoding) {
         scratch = streamed = o.output + ".stream.wav";
-        if (!WriteStreamCopy(input, scratch)) {
-            result.error = scratch + ": cannot be written";
-            return result;
-        }
+        if (!WriteStreamCopy(o, input, scratch, &result.error)) return result;
     }
     {
         AudioGraph graph;
