@@ -1,13 +1,17 @@
 // The push source in graphs that Wine's filter graph manager runs: straight into a recording
 // Sample Grabber, and through the DLL's filter. What arrives must be the schedule exactly.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 
 #include "filter/FilterDll.h"
 #include "framework/MediaType.h"
 #include "tests/framework/NegatingFilter.h"
 #include "tools/graph/AudioGraph.h"
 #include "tools/graph/PushSource.h"
+#include "tools/graph/WavFeed.h"
 
 namespace {
 
@@ -141,6 +145,31 @@ TEST_P(PushSourceFormatTest, DeliversExactlyItsScheduleThenCompletes) {
     EXPECT_EQ(got.size(), schedule.size());
     ExpectSchedule(got, 0, schedule, &bytes);
     EXPECT_EQ(source->Release(), 0u);
+
+    // The same bytes from a file, read as they go out over chunks that cut across samples.
+    AudioData file;
+    file.encoding = GetParam() ? Encoding::Float32 : Encoding::Pcm16;
+    file.channels = 2;
+    file.rate = t.wave.Format.nSamplesPerSec;
+    file.bytes = bytes;
+    const std::string path = testing::TempDir() + "rf_push_feed.wav";
+    ASSERT_TRUE(WriteWavFile(path, file));
+    const size_t bound = 1000 * size_t(t.Align()) + 4;
+    {
+        WavPieceReader reader(bound);
+        std::string error;
+        ASSERT_TRUE(reader.Open(path, &error)) << error;
+        const ScheduleCursor cursor = ScheduleCursor::Block(441, file.rate);
+        ASSERT_EQ(PushSource::Create(t.type, std::make_unique<WavFeed>(reader, cursor), &source),
+                  S_OK);
+        EXPECT_EQ(source->LargestSample(), 441 * size_t(t.Align()));
+        const auto fed = StreamOnce(source, nullptr, t);
+        EXPECT_EQ(fed.size(), schedule.size());
+        ExpectSchedule(fed, 0, schedule, &bytes);
+        EXPECT_LE(reader.HeldBytes(), bound);
+        EXPECT_EQ(source->Release(), 0u);
+    }
+    std::remove(path.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, PushSourceFormatTest, ::testing::Values(false, true),
@@ -198,29 +227,53 @@ TEST_F(PushSourceTest, StoppingAndRunningAgainRestreamsTheWholeSchedule) {
     EXPECT_EQ(source->Release(), 0u);
 }
 
-TEST_F(PushSourceTest, ARefusedSampleEndsTheStreamWithAnAbortAndNoEndOfStream) {
+// Refused downstream, or a file that turns out shorter than its header said when it is read.
+TEST_F(PushSourceTest, ARefusedOrUnreadableSampleEndsTheStreamWithAnAbortAndNoEndOfStream) {
     const AudioType t(false, 2, 44100);
     const std::vector<uint8_t> bytes = Noise(3000 * 4);
-    PushSource* source = NewSource(t, bytes, SamplesOf(BlockSchedule(3000, 1000, 44100), 4));
-    ASSERT_NE(source, nullptr);
-    HRESULT hr = E_FAIL;
-    auto* refusing = new NegatingFilter(nullptr, &hr);
-    refusing->transformResult = E_FAIL;
-    SampleRecorder recorder;
-    {
-        AudioGraph graph;
-        ASSERT_EQ(graph.BuildFromSource(source, refusing, &recorder), S_OK);
-        ASSERT_HRESULT_SUCCEEDED(graph.Run());
-        EXPECT_FALSE(graph.WaitForComplete(5000));
-        const auto& codes = graph.Events();
-        EXPECT_NE(std::find(codes.begin(), codes.end(), EC_ERRORABORT), codes.end());
-        graph.Stop();
+    const std::string path = testing::TempDir() + "rf_push_cut.wav";
+    for (const bool unreadable : {false, true}) {
+        SCOPED_TRACE(unreadable ? "unreadable" : "refused");
+        PushSource* source = nullptr;
+        WavPieceReader reader(1000 * 4);
+        if (unreadable) {
+            AudioData file;
+            file.channels = 2;
+            file.rate = 44100;
+            file.bytes = bytes;
+            ASSERT_TRUE(WriteWavFile(path, file));
+            std::string error;
+            ASSERT_TRUE(reader.Open(path, &error)) << error;
+            std::filesystem::resize_file(path, 44 + 1500 * 4);
+            ASSERT_EQ(
+                PushSource::Create(
+                    t.type, std::make_unique<WavFeed>(reader, ScheduleCursor::Block(1000, 44100)),
+                    &source),
+                S_OK);
+        } else {
+            source = NewSource(t, bytes, SamplesOf(BlockSchedule(3000, 1000, 44100), 4));
+        }
+        ASSERT_NE(source, nullptr);
+        HRESULT hr = E_FAIL;
+        auto* filter = new NegatingFilter(nullptr, &hr);
+        if (!unreadable) filter->transformResult = E_FAIL;
+        SampleRecorder recorder;
+        {
+            AudioGraph graph;
+            ASSERT_EQ(graph.BuildFromSource(source, filter, &recorder), S_OK);
+            ASSERT_HRESULT_SUCCEEDED(graph.Run());
+            EXPECT_FALSE(graph.WaitForComplete(5000));
+            const auto& codes = graph.Events();
+            EXPECT_NE(std::find(codes.begin(), codes.end(), EC_ERRORABORT), codes.end());
+            graph.Stop();
+        }
+        EXPECT_EQ(filter->transforms, 1) << "nothing is sent after a refusal";
+        EXPECT_EQ(filter->endOfStreams, 0) << "a cut stream is not complete";
+        EXPECT_EQ(recorder.Samples().size(), unreadable ? 1u : 0u);
+        EXPECT_EQ(static_cast<IBaseFilter*>(filter)->Release(), 0u);
+        EXPECT_EQ(source->Release(), 0u);
     }
-    EXPECT_EQ(refusing->transforms, 1) << "nothing is sent after a refusal";
-    EXPECT_EQ(refusing->endOfStreams, 0) << "a cut stream is not complete";
-    EXPECT_TRUE(recorder.Samples().empty());
-    EXPECT_EQ(static_cast<IBaseFilter*>(refusing)->Release(), 0u);
-    EXPECT_EQ(source->Release(), 0u);
+    std::remove(path.c_str());
 }
 
 TEST_F(PushSourceTest, RefusesSlicesOutsideItsBytesAndUnreadableFormats) {

@@ -1,12 +1,16 @@
 // Sample conversion between the tools' encodings, and WAV files in and out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <random>
 
 #include "tools/common/AudioFormat.h"
 #include "tools/common/WavFile.h"
+#include "tools/common/WavPieceReader.h"
 
 namespace {
 
@@ -144,6 +148,68 @@ TEST(WavFiles, BadFilesAreRefusedWithAReason) {
     AudioData missing;
     std::string error;
     EXPECT_FALSE(ReadWavFile(TempPath("rf_absent.wav"), &missing, &error));
+    std::remove(path.c_str());
+}
+
+// Seeded: files of every encoding, some cut short mid-frame, read in pieces of any size into
+// any stream encoding over chunks of any bound, sequentially and then at random, give the whole
+// file read and converted at once, while the file bytes held never pass the bound.
+TEST(WavFiles, PiecesOfAFileEqualTheWholeFileAndStayWithinTheChunkBound) {
+    std::mt19937 random(20261210);
+    const Encoding files[] = {Encoding::Pcm8,  Encoding::Pcm16,   Encoding::Pcm24,
+                              Encoding::Pcm32, Encoding::Float32, Encoding::Float64};
+    const Encoding streams[] = {Encoding::Pcm8, Encoding::Pcm16, Encoding::Pcm32, Encoding::Float32,
+                                Encoding::Float64};
+    const std::string path = TempPath("rf_pieces.wav");
+    for (int round = 0; round < 30; ++round) {
+        AudioData a;
+        a.encoding = files[random() % 6];
+        a.channels = WORD(1 + random() % 2);
+        a.rate = 8000;
+        a.bytes.resize((500 + random() % 3000) * a.FrameBytes());
+        for (uint8_t& b : a.bytes)
+            b = uint8_t(random());
+        ASSERT_TRUE(WriteWavFile(path, a));
+        if (round % 3 == 0)
+            std::filesystem::resize_file(path, std::filesystem::file_size(path) - 1 - random() % 5);
+        AudioData whole;
+        std::string error;
+        ASSERT_TRUE(ReadWavFile(path, &whole, &error)) << error;
+        const Encoding stream = streams[random() % 5];
+        const std::vector<uint8_t> expect =
+            stream == whole.encoding ? whole.bytes : ConvertAudio(whole, stream).bytes;
+
+        const size_t bound = 1 + random() % (a.bytes.size() / 3);
+        WavPieceReader reader(bound);
+        ASSERT_TRUE(reader.Open(path, &error)) << error;
+        reader.SetStreamEncoding(stream);
+        ASSERT_EQ(reader.Frames(), whole.Frames());
+        const size_t frameBytes = reader.StreamFrameBytes();
+        std::vector<uint8_t> got(expect.size());
+        auto readAt = [&](uint64_t first, size_t count) {
+            ASSERT_TRUE(reader.Read(first, count, got.data() + first * frameBytes))
+                << "round " << round << " at " << first;
+            EXPECT_LE(reader.HeldBytes(), std::max(bound, a.FrameBytes())) << "round " << round;
+        };
+        for (uint64_t at = 0; at < reader.Frames();) {
+            const size_t n = std::min<size_t>(1 + random() % 700, reader.Frames() - at);
+            readAt(at, n);
+            at += n;
+        }
+        EXPECT_EQ(got, expect) << "round " << round << ": " << EncodingName(a.encoding) << " as "
+                               << EncodingName(stream);
+        got.assign(got.size(), 0);
+        for (uint64_t at = reader.Frames(); at > 0;) {  // backwards, as a rewound stream jumps
+            const size_t n = std::min<size_t>(1 + random() % 300, at);
+            at -= n;
+            readAt(at, n);
+        }
+        EXPECT_EQ(got, expect) << "round " << round << " backwards";
+        uint8_t spare[16];
+        EXPECT_TRUE(reader.Read(reader.Frames(), 0, spare));
+        EXPECT_FALSE(reader.Read(reader.Frames(), 1, spare));
+        EXPECT_FALSE(reader.Read(reader.Frames() - 1, 2, spare));
+    }
     std::remove(path.c_str());
 }
 

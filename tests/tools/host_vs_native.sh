@@ -46,6 +46,32 @@ same block-float64 "${automation[@]}" --format float64 --block 333 stereo16.wav
 same direct "${automation[@]}" --direct stereo16.wav
 same direct-block "${automation[@]}" --direct --block 64 mono-float.wav
 
+# A file many times the host's read chunk: the same bytes as the native tool in every mode that
+# converts or cuts it, and the host's resident high-water mark (sampled while it runs) no more
+# than a few MiB over that of a run on a short file, where holding the file would add tens.
+sox -q -n -r 44100 -c 2 -b 16 long.wav synth 142 pinknoise vol 0.4
+peak_kb() {  # rfhost's options and files; prints its peak resident KiB
+  "$wine_run" "$rfhost" --quiet "$@" &
+  local pid=$! peak=0 now
+  while kill -0 "$pid" 2>/dev/null; do
+    now=$(awk '/^VmHWM:/ {print $2}' "/proc/$pid/status" 2>/dev/null)
+    [ -n "$now" ] && [ "$now" -gt "$peak" ] && peak=$now
+    sleep 0.05
+  done
+  wait "$pid" || echo "rfhost $* exited $?" >&2
+  echo "$peak"
+}
+for mode in "--block 4096 --format float64" "--direct" "--format float64" "--format pcm8"; do
+  read -ra opts <<< "$mode"
+  short=$(peak_kb "${opts[@]}" stereo16.wav long-out.wav)
+  long=$(peak_kb "${automation[@]}" "${opts[@]}" long.wav long-out.wav)
+  [ "$long" -gt 0 ] && [ "$long" -lt $((short + 8192)) ] ||
+    fail "$mode: peak ${long} KiB over a 24 MiB file, ${short} KiB over a short one"
+  native "${automation[@]}" "${opts[@]}" long.wav native-long.wav
+  cmp -s long-out.wav native-long.wav || fail "$mode: long outputs differ"
+done
+rm -f long.wav long-out.wav native-long.wav
+
 # Without automation the direct path and the graph give the same float samples.
 host --preset 13 --format float32 stereo16.wav graph-static.wav
 host --preset 13 --direct stereo16.wav direct-static.wav

@@ -62,6 +62,32 @@ IPin* ConnectedDownstream(IBaseFilter* filter) {
     pins->Release();
     return next;
 }
+// A schedule over bytes held in memory.
+class MemoryFeed : public SampleFeed {
+  public:
+    MemoryFeed(std::vector<uint8_t> bytes, std::vector<ScheduledSample> schedule)
+        : bytes_(std::move(bytes)), schedule_(std::move(schedule)) {
+        for (const ScheduledSample& s : schedule_) {
+            largest_ = std::max(largest_, s.length);
+            end_ = std::max(end_, s.stop);
+        }
+    }
+    size_t Count() const override { return schedule_.size(); }
+    size_t LargestBytes() const override { return largest_; }
+    REFERENCE_TIME End() const override { return end_; }
+    ScheduledSample At(size_t i) const override { return schedule_[i]; }
+    bool Fill(size_t, const ScheduledSample& entry, uint8_t* data) override {
+        if (entry.length > 0) std::memcpy(data, bytes_.data() + entry.offset, entry.length);
+        return true;
+    }
+
+  private:
+    std::vector<uint8_t> bytes_;
+    std::vector<ScheduledSample> schedule_;
+    size_t largest_ = 0;
+    REFERENCE_TIME end_ = 0;
+};
+
 }  // namespace
 
 std::vector<ScheduledSample> SamplesOf(const std::vector<ScheduledBuffer>& schedule,
@@ -109,7 +135,22 @@ HRESULT PushSource::Create(const AM_MEDIA_TYPE& type, std::vector<uint8_t> bytes
     if (!IsUsableAudioType(type)) return VFW_E_INVALIDMEDIATYPE;
     const WORD align = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat)->nBlockAlign;
     if (!IsUsableSchedule(schedule, bytes.size(), align)) return E_INVALIDARG;
-    auto* source = new (std::nothrow) PushSource(std::move(bytes), std::move(schedule));
+    std::unique_ptr<SampleFeed> feed(new (std::nothrow)
+                                         MemoryFeed(std::move(bytes), std::move(schedule)));
+    if (feed == nullptr) return E_OUTOFMEMORY;
+    return Create(type, std::move(feed), out);
+}
+
+HRESULT PushSource::Create(const AM_MEDIA_TYPE& type, std::unique_ptr<SampleFeed> feed,
+                           PushSource** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (feed == nullptr) return E_POINTER;
+    if (!IsUsableAudioType(type)) return VFW_E_INVALIDMEDIATYPE;
+    const WORD align = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat)->nBlockAlign;
+    if (feed->LargestBytes() > size_t(LONG_MAX) || feed->LargestBytes() % align != 0)
+        return E_INVALIDARG;
+    auto* source = new (std::nothrow) PushSource(std::move(feed));
     if (source == nullptr) return E_OUTOFMEMORY;
     HRESULT hr = MediaTypeCopy(&source->type_, type);
     if (FAILED(hr)) {
@@ -120,11 +161,8 @@ HRESULT PushSource::Create(const AM_MEDIA_TYPE& type, std::vector<uint8_t> bytes
     return S_OK;
 }
 
-PushSource::PushSource(std::vector<uint8_t> bytes, std::vector<ScheduledSample> schedule)
-    : bytes_(std::move(bytes)), schedule_(std::move(schedule)), pin_(this) {
-    for (const ScheduledSample& s : schedule_)
-        largest_ = std::max(largest_, s.length);
-}
+PushSource::PushSource(std::unique_ptr<SampleFeed> feed)
+    : feed_(std::move(feed)), largest_(feed_->LargestBytes()), pin_(this) {}
 
 PushSource::~PushSource() {
     Stop();
@@ -288,18 +326,17 @@ STDMETHODIMP PushSource::QueryVendorInfo(LPWSTR*) {
 
 void PushSource::Stream() {
     IPin* peer = pin_.Peer();
-    REFERENCE_TIME end = 0;
-    for (const ScheduledSample& s : schedule_)
-        end = std::max(end, s.stop);
-    peer->NewSegment(0, end, 1.0);
+    peer->NewSegment(0, feed_->End(), 1.0);
     HRESULT hr = S_OK;
+    const size_t count = feed_->Count();
     // Each run is a fresh stream, so its first sample is discontinuous whatever the schedule says.
-    for (size_t i = 0; i < schedule_.size() && hr == S_OK; ++i) {
+    for (size_t i = 0; i < count && hr == S_OK; ++i) {
         if (hook_) hook_(i);
-        hr = DeliverSample(schedule_[i], i == 0 || schedule_[i].discontinuity);
+        const ScheduledSample entry = feed_->At(i);
+        hr = DeliverSample(i, entry, i == 0 || entry.discontinuity);
     }
     if (hr == S_OK) {
-        if (hook_) hook_(schedule_.size());
+        if (hook_) hook_(count);
         if (endOfStream_) peer->EndOfStream();
         return;
     }
@@ -308,7 +345,7 @@ void PushSource::Stream() {
     if (!stopping_ && !DownstreamStopped()) ReportAbort(hr);
 }
 
-HRESULT PushSource::DeliverSample(const ScheduledSample& entry, bool discontinuity) {
+HRESULT PushSource::DeliverSample(size_t index, const ScheduledSample& entry, bool discontinuity) {
     IMediaSample* sample = nullptr;
     HRESULT hr = pin_.Allocator()->GetBuffer(&sample, nullptr, nullptr, 0);
     if (FAILED(hr)) return hr;
@@ -316,8 +353,9 @@ HRESULT PushSource::DeliverSample(const ScheduledSample& entry, bool discontinui
     hr = sample->GetPointer(&data);
     if (SUCCEEDED(hr) && (data == nullptr || size_t(sample->GetSize()) < entry.length))
         hr = VFW_E_BUFFER_OVERFLOW;
+    // A sample that cannot be read ends the stream as an error, never as a short success.
+    if (SUCCEEDED(hr) && !feed_->Fill(index, entry, data)) hr = E_FAIL;
     if (SUCCEEDED(hr)) {
-        if (entry.length > 0) std::memcpy(data, bytes_.data() + entry.offset, entry.length);
         REFERENCE_TIME start = entry.start;
         REFERENCE_TIME stop = entry.stop;
         sample->SetActualDataLength(LONG(entry.length));

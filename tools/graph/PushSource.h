@@ -1,5 +1,6 @@
-// A source filter that delivers a prepared schedule of audio samples from memory, so a graph
-// can feed a filter buffers of any size and timing the WAVE Parser would never produce.
+// A source filter that delivers a prepared schedule of audio samples, from memory or from a feed
+// that reads each as it goes out, so a graph can feed a filter buffers of any size and timing the
+// WAVE Parser would never produce.
 //
 // Threads and locks: state and connection calls come on application or graph threads under the
 // filter lock; samples go out on the source's own streaming thread, which takes no lock that
@@ -15,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -38,6 +40,21 @@ struct ScheduledSample {
 std::vector<ScheduledSample> SamplesOf(const std::vector<ScheduledBuffer>& schedule,
                                        WORD blockAlign);
 
+// Where a source's samples come from: the schedule, one sample at a time, and each sample's
+// bytes. Called on the streaming thread only, and again from the first sample on each run.
+class SampleFeed {
+  public:
+    virtual ~SampleFeed() = default;
+    virtual size_t Count() const = 0;
+    // The largest sample's bytes, for the allocator; the latest stop time, for the segment.
+    virtual size_t LargestBytes() const = 0;
+    virtual REFERENCE_TIME End() const = 0;
+    // Sample i's times, flags and length; its offset is the feed's own business.
+    virtual ScheduledSample At(size_t i) const = 0;
+    // Sample i's entry.length bytes into data; false when they cannot be had.
+    virtual bool Fill(size_t i, const ScheduledSample& entry, uint8_t* data) = 0;
+};
+
 extern const CLSID kClsidPushSource;
 
 // An audio type over `format` (PCM or IEEE float, plain WAVEFORMATEX layout), pointing into it.
@@ -50,6 +67,10 @@ class PushSource : public IBaseFilter {
     // the caller's one reference; VFW_E_INVALIDMEDIATYPE or E_INVALIDARG for bad input.
     static HRESULT Create(const AM_MEDIA_TYPE& type, std::vector<uint8_t> bytes,
                           std::vector<ScheduledSample> schedule, PushSource** out);
+    // The same over a feed, which the source owns from then on, even on failure. Its samples
+    // must hold whole frames of the type; a sample it cannot fill aborts the stream.
+    static HRESULT Create(const AM_MEDIA_TYPE& type, std::unique_ptr<SampleFeed> feed,
+                          PushSource** out);
 
     // IUnknown: IBaseFilter, IMediaFilter and IPersist.
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
@@ -76,7 +97,7 @@ class PushSource : public IBaseFilter {
     STDMETHODIMP QueryVendorInfo(LPWSTR* info) override;
 
     // For tests that act as the host between samples: called on the streaming thread before
-    // sample i is delivered, and with i equal to the schedule's size after the last one. Set
+    // sample i is delivered, and with i equal to the sample count after the last one. Set
     // before the graph runs. Without end of stream the thread ends after that last call.
     void SetHostHook(std::function<void(size_t)> hook, bool endOfStream) {
         hook_ = std::move(hook);
@@ -92,7 +113,7 @@ class PushSource : public IBaseFilter {
     size_t LargestSample() const { return largest_; }
 
   private:
-    PushSource(std::vector<uint8_t> bytes, std::vector<ScheduledSample> schedule);
+    explicit PushSource(std::unique_ptr<SampleFeed> feed);
     virtual ~PushSource();
 
     // Filter lock held: leaves Stopped, or returns to it.
@@ -101,7 +122,7 @@ class PushSource : public IBaseFilter {
 
     // Streaming thread.
     void Stream();
-    HRESULT DeliverSample(const ScheduledSample& entry, bool discontinuity);
+    HRESULT DeliverSample(size_t index, const ScheduledSample& entry, bool discontinuity);
     bool DownstreamStopped();
     void ReportAbort(HRESULT hr);
 
@@ -119,8 +140,7 @@ class PushSource : public IBaseFilter {
     IMediaEventSink* events_ = nullptr;  // the graph's, not referenced either
     WCHAR name_[MAX_FILTER_NAME] = {};
     AM_MEDIA_TYPE type_ = {};
-    std::vector<uint8_t> bytes_;
-    std::vector<ScheduledSample> schedule_;
+    std::unique_ptr<SampleFeed> feed_;
     size_t largest_ = 0;
     std::function<void(size_t)> hook_;
     bool endOfStream_ = true;

@@ -1,11 +1,15 @@
 #include "tools/host/GraphRun.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "tools/common/Progress.h"
 #include "tools/common/Schedule.h"
 #include "tools/graph/AudioGraph.h"
 #include "tools/graph/PushSource.h"
+#include "tools/graph/WavFeed.h"
 #include "tools/host/HostFilter.h"
 #include "tools/host/WavSink.h"
 
@@ -21,7 +25,8 @@ std::wstring Widen(const std::string& text) {
     return w;
 }
 
-HRESULT MakeSource(const AudioData& audio, uint32_t block, IBaseFilter** out) {
+HRESULT MakeSource(WavPieceReader& input, uint32_t block, IBaseFilter** out) {
+    const AudioData audio = input.StreamFormat();
     WAVEFORMATEX format = StreamWaveFormat(audio.encoding, audio.channels, audio.rate);
     AM_MEDIA_TYPE type{};
     type.majortype = MEDIATYPE_Audio;
@@ -32,33 +37,50 @@ HRESULT MakeSource(const AudioData& audio, uint32_t block, IBaseFilter** out) {
     type.formattype = FORMAT_WaveFormatEx;
     type.cbFormat = sizeof format;
     type.pbFormat = reinterpret_cast<BYTE*>(&format);
-    std::vector<ScheduledSample> samples =
-        SamplesOf(BlockSchedule(audio.Frames(), block, audio.rate), format.nBlockAlign);
+    std::unique_ptr<SampleFeed> feed(new (std::nothrow)
+                                         WavFeed(input, ScheduleCursor::Block(block, audio.rate)));
     PushSource* source = nullptr;
-    const HRESULT hr = PushSource::Create(type, audio.bytes, std::move(samples), &source);
+    const HRESULT hr = feed ? PushSource::Create(type, std::move(feed), &source) : E_OUTOFMEMORY;
     *out = source;
     return hr;
 }
 
+// The input converted to the stream's encoding, for the WAVE Parser to stream; a reason on failure.
+bool WriteStreamCopy(const ToolOptions& o, WavPieceReader& input, const std::string& path,
+                     std::string* error) {
+    const AudioData format = input.StreamFormat();
+    const size_t frameBytes = std::max(input.FileFormat().FrameBytes(), input.StreamFrameBytes());
+    const size_t piece = std::max<size_t>(WavPieceReader::kDefaultChunkBytes / frameBytes, 1);
+    std::vector<uint8_t> bytes(piece * input.StreamFrameBytes());
+    WavWriter writer;
+    *error = path + ": cannot be written";
+    if (!writer.Open(path, format.encoding, format.channels, format.rate)) return false;
+    for (uint64_t at = 0; at < input.Frames(); at += piece) {
+        const size_t frames = input.Frames() - at < piece ? size_t(input.Frames() - at) : piece;
+        if (!input.Read(at, frames, bytes.data())) {
+            *error = o.input + ": cannot be read";
+            return false;
+        }
+        if (!writer.Append(bytes.data(), frames * input.StreamFrameBytes())) return false;
+    }
+    return writer.Commit();
+}
+
 }  // namespace
 
-GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, const std::string& file,
-                     const AudioData& audio, uint64_t frames, WavWriter& writer, const char* tool,
-                     GraphPacing pacing) {
+GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, WavPieceReader& input,
+                     WavWriter& writer, const char* tool, GraphPacing pacing) {
     GraphResult result;
-    const WORD align = WORD(audio.FrameBytes());
-    WavSink sink(writer, align);
-    std::string streamed = file, scratch;
+    const uint64_t frames = input.Frames();
+    WavSink sink(writer, WORD(input.StreamFrameBytes()));
+    std::string streamed = o.input, scratch;
     IBaseFilter* source = nullptr;
     HRESULT hr = S_OK;
     if (o.block) {
-        hr = MakeSource(audio, o.block, &source);
-    } else if (streamed.empty()) {
+        hr = MakeSource(input, o.block, &source);
+    } else if (input.StreamFormat().encoding != input.FileFormat().encoding) {
         scratch = streamed = o.output + ".stream.wav";
-        if (!WriteWavFile(scratch, audio)) {
-            result.error = scratch + ": cannot be written";
-            return result;
-        }
+        if (!WriteStreamCopy(o, input, scratch, &result.error)) return result;
     }
     {
         AudioGraph graph;

@@ -1,6 +1,7 @@
 // One run of a stream through the filter in a real graph: from the file itself when it can be
 // streamed as it is, else from a converted copy, or, with --block, from the scheduled push
-// source; into the WAV writer. Waits for completion with a progress line and a watchdog.
+// source; into the WAV writer. Waits for completion with a progress line and a watchdog. The
+// input is taken a piece at a time throughout, so memory does not grow with its length.
 #pragma once
 
 #include <atomic>
@@ -12,6 +13,7 @@
 
 #include "tools/common/ToolOptions.h"
 #include "tools/common/WavFile.h"
+#include "tools/common/WavPieceReader.h"
 
 struct GraphResult {
     bool ok = false;
@@ -25,8 +27,7 @@ struct GraphPacing {
     const std::atomic<bool>* cancel = nullptr;  // set by another thread to stop the run
 };
 
-// file: the input to stream as it is (`audio` then gives only its format), or empty to stream
-// `audio`'s samples (already in the stream encoding). `frames`: how many the sink must see.
-GraphResult RunGraph(const ToolOptions& options, IBaseFilter* filter, const std::string& file,
-                     const AudioData& audio, uint64_t frames, WavWriter& writer, const char* tool,
-                     GraphPacing pacing = GraphPacing());
+// input: options.input, open, in the stream's encoding; the sink must see all its frames. Used
+// on the calling thread only.
+GraphResult RunGraph(const ToolOptions& options, IBaseFilter* filter, WavPieceReader& input,
+                     WavWriter& writer, const char* tool, GraphPacing pacing = GraphPacing());

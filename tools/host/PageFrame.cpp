@@ -25,14 +25,15 @@ void CALLBACK CloseFrame(HWND, UINT, UINT_PTR timer, DWORD) {
 
 }  // namespace
 
-int ShowPageFrame(const ToolOptions& o, HostFilter& host, const std::string& file,
-                  const AudioData& audio, Encoding stored, const char* tool) {
+int ShowPageFrame(const ToolOptions& o, HostFilter& host, WavPieceReader& input, Encoding stored,
+                  const char* tool) {
     std::atomic<bool> cancel{false};
     GraphResult result;
     WavWriter writer;
     std::thread player;
     const bool playing = !o.input.empty();
     if (playing) {
+        const AudioData audio = input.StreamFormat();
         if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate, stored)) {
             std::fprintf(stderr, "%s: %s: cannot be written\n", tool, o.output.c_str());
             return 2;
@@ -42,7 +43,7 @@ int ShowPageFrame(const ToolOptions& o, HostFilter& host, const std::string& fil
             GraphPacing pacing;
             pacing.realTime = true;
             pacing.cancel = &cancel;
-            result = RunGraph(o, host.Filter(), file, audio, audio.Frames(), writer, tool, pacing);
+            result = RunGraph(o, host.Filter(), input, writer, tool, pacing);
             CoUninitialize();
         });
     }

@@ -6,10 +6,11 @@
 
 #include "tools/common/ToolOptions.h"
 #include "tools/common/WavFile.h"
+#include "tools/common/WavPieceReader.h"
 #include "tools/host/HostFilter.h"
 
 // Shows the page until the user closes the frame (or options.pageClose seconds pass). With an
-// input, it plays meanwhile and the output, of `stored` samples, is written only if it played
-// to the end.
-int ShowPageFrame(const ToolOptions& options, HostFilter& host, const std::string& file,
-                  const AudioData& audio, Encoding stored, const char* tool);
+// input (open, in the stream's encoding), it plays meanwhile and the output, of `stored`
+// samples, is written only if it played to the end.
+int ShowPageFrame(const ToolOptions& options, HostFilter& host, WavPieceReader& input,
+                  Encoding stored, const char* tool);

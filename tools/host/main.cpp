@@ -13,6 +13,7 @@
 #include "tools/common/Schedule.h"
 #include "tools/common/StreamInput.h"
 #include "tools/common/WavFile.h"
+#include "tools/common/WavPieceReader.h"
 #include "tools/host/GraphRun.h"
 #include "tools/host/HostFilter.h"
 #include "tools/host/PageFrame.h"
@@ -38,23 +39,39 @@ int Failure(const std::string& message) {
     return Report(1, message);
 }
 
-// The direct interface over the whole stream, cut as the graph would cut it.
-bool ProcessDirect(const ToolOptions& o, IDirectProcess* direct, AudioData& audio,
-                   double* seconds) {
+// The direct interface over the whole stream, cut as the graph would cut it, a buffer at a time
+// from the file to the writer.
+bool ProcessDirect(const ToolOptions& o, IDirectProcess* direct, WavPieceReader& input,
+                   WavWriter& writer, double* seconds, std::string* error) {
+    const AudioData audio = input.StreamFormat();
     const WAVEFORMATEX format = StreamWaveFormat(audio.encoding, audio.channels, audio.rate);
-    const std::vector<ScheduledBuffer> schedule =
-        o.block ? BlockSchedule(audio.Frames(), o.block, audio.rate)
-                : ParserSchedule(audio.Frames(), format);
-    if (FAILED(direct->Init(audio.channels, audio.rate))) return false;
-    Progress progress(kTool, !o.quiet, audio.Frames());
+    const ScheduleCursor cursor =
+        o.block ? ScheduleCursor::Block(o.block, audio.rate) : ScheduleCursor::Parser(format);
+    const uint64_t frames = input.Frames(), block = cursor.BlockFrames();
+    if (FAILED(direct->Init(audio.channels, audio.rate))) {
+        *error = "the filter could not start";
+        return false;
+    }
+    std::vector<float> buffer(size_t(frames < block ? frames : block) * audio.channels);
+    Progress progress(kTool, !o.quiet, frames);
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    for (const ScheduledBuffer& b : schedule) {
-        float* at =
-            reinterpret_cast<float*>(audio.bytes.data() + b.firstFrame * format.nBlockAlign);
-        direct->Process(at, b.frames, 0);
-        progress.Update(b.firstFrame + b.frames);
+    bool ok = true;
+    for (uint64_t first = 0; ok && first < frames; first += block) {
+        const uint32_t n = uint32_t(frames - first < block ? frames - first : block);
+        auto* bytes = reinterpret_cast<uint8_t*>(buffer.data());
+        if (!input.Read(first, n, bytes)) {
+            *error = o.input + ": cannot be read";
+            ok = false;
+        } else {
+            direct->Process(buffer.data(), n, 0);
+            if (!writer.Append(bytes, size_t(n) * format.nBlockAlign)) {
+                *error = o.output + ": writing failed";
+                ok = false;
+            }
+        }
+        progress.Update(first + n);
     }
     UINT none = 0;
     direct->Drain(nullptr, &none);
@@ -62,7 +79,7 @@ bool ProcessDirect(const ToolOptions& o, IDirectProcess* direct, AudioData& audi
     QueryPerformanceCounter(&end);
     *seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
     progress.Finish();
-    return true;
+    return ok;
 }
 
 // The impulse response of a second filter holding `values`, through its direct interface; the
@@ -101,30 +118,21 @@ int Run(const ToolOptions& o) {
     if (!o.preset.empty() && preset < 0)
         return BadInput("unknown preset '" + o.preset + "' (see --list-presets)");
 
-    // A file the graph's own parser streams as it is is never read here beyond its header, so
-    // memory does not grow with its length; other runs need its samples converted or cut.
-    AudioData source, audio;
+    // Every path takes the input a piece at a time, so memory does not grow with its length.
+    WavPieceReader input;
+    AudioData source, audio;  // formats only
     uint64_t frames = 0;
-    bool asIs = false;
     if (!o.input.empty()) {
-        WavLayout layout;
-        if (!ReadWavLayout(o.input, &source, &layout, &error))
-            return BadInput(o.input + ": " + error);
-        frames = layout.frames;
-        asIs = !o.direct && !o.page && o.block == 0 &&
-               StreamEncodingFor(o, source.encoding) == source.encoding;
-        if (!asIs && !ReadWavFile(o.input, &source, &error))
-            return BadInput(o.input + ": " + error);
+        if (!input.Open(o.input, &error)) return BadInput(o.input + ": " + error);
+        source = input.FileFormat();
+        frames = input.Frames();
         if (!ToStreamAudio(o, source, &audio, &error)) return BadInput(error);
+        input.SetStreamEncoding(audio.encoding);
     }
     if (!host.Apply(o, preset, &error)) return BadInput(error);
     for (const std::string& warning : OverlapWarnings(o.envelopes))
         std::fprintf(stderr, "%s: warning: %s\n", kTool, warning.c_str());
-    if (o.page) {
-        const bool pageAsIs = audio.encoding == source.encoding && o.block == 0;
-        return ShowPageFrame(o, host, pageAsIs ? o.input : std::string(), audio,
-                             StoredEncodingFor(o, source.encoding), kTool);
-    }
+    if (o.page) return ShowPageFrame(o, host, input, StoredEncodingFor(o, source.encoding), kTool);
 
     if (!o.input.empty()) {
         WavWriter writer;
@@ -133,13 +141,10 @@ int Run(const ToolOptions& o) {
             return BadInput(o.output + ": cannot be written");
         GraphResult result;
         if (o.direct) {
-            if (!ProcessDirect(o, host.Direct(), audio, &result.seconds))
-                return Failure("the filter could not start");
-            if (!writer.Append(audio.bytes.data(), audio.bytes.size()))
-                return Failure(o.output + ": writing failed");
+            if (!ProcessDirect(o, host.Direct(), input, writer, &result.seconds, &error))
+                return Failure(error);
         } else {
-            result = RunGraph(o, host.Filter(), asIs ? o.input : std::string(), audio, frames,
-                              writer, kTool);
+            result = RunGraph(o, host.Filter(), input, writer, kTool);
             if (!result.ok) return Failure(result.error);
         }
         if (!writer.Commit()) return Failure(o.output + ": writing failed");
