@@ -146,39 +146,25 @@ TEST_F(StreamDriverTest, DirectInitRefusesAFormatTheRecordCannotHold) {
 }
 
 TEST_F(StreamDriverTest, DirectInitFiltersUpToThirtyTwoChannelsAndPassesMore) {
-    const MP_DATA v[kParamCount] = {1000, 50, 0, 1, 0, 100};
-    ASSERT_EQ(dsp.Store().SetAllParams(v), S_OK);
     for (UINT channels : {3u, 32u, 33u}) {
         ASSERT_EQ(driver.Init(channels, 48000), S_OK);
         const std::vector<float> in = Noise(channels * 64, channels);
         std::vector<float> out = in;
         ASSERT_EQ(driver.Process(out.data(), 64, 0), S_OK);
-        for (UINT c = 0; c < channels; ++c) {
-            // Each channel's last sample: filtered noise never comes out as it went in.
-            const size_t last = size_t(63) * channels + c;
-            EXPECT_EQ(out[last] == in[last], channels > 32) << channels << " channels, " << c;
-        }
-        driver.StopStreaming();
+        // Each channel's last sample: filtered noise never comes out as it went in.
+        for (UINT c = 0; c < channels; ++c)
+            EXPECT_EQ(out[63 * channels + c] == in[63 * channels + c], channels > 32) << c;
     }
 }
 
-TEST_F(StreamDriverTest, TheValidBitsAreKeptBesideTheRecord) {
-    const WAVEFORMATEX f = MakeStoredFormat(WAVE_FORMAT_PCM, 6, 48000, 32);
-    WAVEFORMATEX copy{};
-    WORD valid = 0;
-    driver.StoreFormat(f, 24);
-    ASSERT_TRUE(driver.CopyFormat(&copy, &valid));
-    EXPECT_EQ(valid, 24);
-    EXPECT_EQ(copy.wBitsPerSample, 32) << "the record shows the container";
+TEST_F(StreamDriverTest, OutputLeavesTheBitsBelowTheValidOnesZero) {
+    driver.StoreFormat(MakeStoredFormat(WAVE_FORMAT_PCM, 6, 48000, 32), 24);
     ASSERT_EQ(driver.StartStreaming(), S_OK);
     std::vector<int32_t> pcm(6 * 100, 0x12345678);
     DWORD done = 0;
     ASSERT_EQ(driver.RunBuffer(pcm.data(), 100, kBlockContinue, &done), S_OK);
     for (int32_t s : pcm)
-        ASSERT_EQ(s & 0xFF, 0) << "the bits below the valid ones leave as zero";
-    driver.StoreFormat(f);
-    ASSERT_TRUE(driver.CopyFormat(&copy, &valid));
-    EXPECT_EQ(valid, 32) << "no valid bits given: the whole container";
+        ASSERT_EQ(s & 0xFF, 0);
 }
 
 TEST_F(StreamDriverTest, DirectDrainAndRefreshFollowTheStreamsState) {
