@@ -172,7 +172,8 @@ void Stream(const WAVEFORMATEX& format, WORD valid, FuzzReader& in) {
         start += REFERENCE_TIME(parts[k]) * 10000000 / REFERENCE_TIME(format.nSamplesPerSec);
     }
     driver.StopStreaming();
-    if (valid < format.wBitsPerSample) {
+    // Bypass passes the samples as they came; filtered ones are rounded to the valid bits.
+    if (valid < format.wBitsPerSample && dsp.CheckBypass() == 1) {
         const size_t bytes = format.wBitsPerSample / 8;
         const uint32_t below = (uint32_t(1) << (format.wBitsPerSample - valid)) - 1;
         for (size_t i = 0; i < count; ++i) {
