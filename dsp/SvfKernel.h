@@ -144,12 +144,21 @@ void SvfLoopMany(DspCore* core, Sample* buffer, DWORD frames, int channels) {
             const __m128d f = _mm_set1_pd(fc), d = _mm_set1_pd(dc);
             const __m128d wet = _mm_set1_pd(wc), dry = _mm_set1_pd(yc);
             Sample* frame = buffer + size_t(n) * channels;
+            // In fourth order every pair's section 1 comes first: the section 2 chains then
+            // start from values already under way, and more chains overlap.
+            __m128d between[kMaxChannels / 2];
+            if (Fourth) {
+                for (int p = 0; p < pairs; ++p) {
+                    const __m128d y = SvfTickPair<Type>(first[p], LoadPair(frame + 2 * p), f, d);
+                    between[p] = RoundPair(y, frame);
+                }
+            }
             for (int p = 0; p < pairs; ++p) {
                 Sample* at = frame + 2 * p;
                 const __m128d x = LoadPair(at);
                 const __m128d dryPart = _mm_mul_pd(x, dry);
-                __m128d y = SvfTickPair<Type>(first[p], x, f, d);
-                if (Fourth) y = SvfTickPair<Type>(second[p], RoundPair(y, at), f, d);
+                const __m128d y = Fourth ? SvfTickPair<Type>(second[p], between[p], f, d)
+                                         : SvfTickPair<Type>(first[p], x, f, d);
                 StorePair(at, _mm_add_pd(_mm_mul_pd(wet, y), dryPart));
             }
             if (odd) {
