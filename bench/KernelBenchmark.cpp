@@ -44,7 +44,7 @@ template <int Channels, bool Fourth>
 void BareLoop(benchmark::State& state) {
     const std::vector<float> input = Noise<float>(kFrames * Channels);
     std::vector<float> buffer = input;
-    SvfState s1[2] = {}, s2[2] = {};
+    SvfState s1[Channels] = {}, s2[Channels] = {};
     const double f = FrequencyCoefficient(2000, 44100), d = Damping(60), wet = 0.7, dry = 0.3;
     for (auto _ : state) {
         std::copy(input.begin(), input.end(), buffer.begin());
@@ -236,6 +236,10 @@ BENCHMARK_TEMPLATE(BareLoop, 1, false);
 BENCHMARK_TEMPLATE(BareLoop, 2, false);
 BENCHMARK_TEMPLATE(BareLoop, 1, true);
 BENCHMARK_TEMPLATE(BareLoop, 2, true);
+BENCHMARK_TEMPLATE(BareLoop, 6, false);
+BENCHMARK_TEMPLATE(BareLoop, 6, true);
+BENCHMARK_TEMPLATE(BareLoop, 8, false);
+BENCHMARK_TEMPLATE(BareLoop, 8, true);
 BENCHMARK(Kernel)->Apply(KernelArgs);
 BENCHMARK(ChannelsAgainstStereo)
     ->ArgNames({"ch", "order", "type", "ramp"})
