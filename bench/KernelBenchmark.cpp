@@ -1,5 +1,5 @@
 // Throughput of every kernel against a bare loop of the same arithmetic in the same binary.
-// Items are frames; compare items_per_second within one run.
+// Items are frames (the `samples` counter counts every channel's); compare within one run.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -44,7 +44,7 @@ template <int Channels, bool Fourth>
 void BareLoop(benchmark::State& state) {
     const std::vector<float> input = Noise<float>(kFrames * Channels);
     std::vector<float> buffer = input;
-    SvfState s1[2] = {}, s2[2] = {};
+    SvfState s1[Channels] = {}, s2[Channels] = {};
     const double f = FrequencyCoefficient(2000, 44100), d = Damping(60), wet = 0.7, dry = 0.3;
     for (auto _ : state) {
         std::copy(input.begin(), input.end(), buffer.begin());
@@ -62,8 +62,8 @@ void BareLoop(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(state.iterations()) * kFrames);
 }
 
-// A FilterDsp running one kernel. format: 0 float32, 1 PCM16, 2 float64; ramp: a moving
-// Frequency ramp.
+// A FilterDsp running one kernel. format: 0 float32, 1 PCM16, 2 float64, 3 packed PCM24;
+// ramp: a moving Frequency ramp.
 class KernelRun {
   public:
     KernelRun(WORD channels, LONG order, LONG type, int format, bool ramp)
@@ -71,6 +71,7 @@ class KernelRun {
           format_(format),
           wf_(format == 1   ? Format(WAVE_FORMAT_PCM, channels, 16)
               : format == 2 ? Format(WAVE_FORMAT_IEEE_FLOAT, channels, 64)
+              : format == 3 ? Format(WAVE_FORMAT_PCM, channels, 24)
                             : Format(WAVE_FORMAT_IEEE_FLOAT, channels, 32)) {
         const MP_DATA v[kParamCount] = {2000, 60, MP_DATA(type), MP_DATA(order), 0, 70};
         dsp_.Store().SetAllParams(v);
@@ -90,12 +91,19 @@ class KernelRun {
         pcm_.resize(kFrames * channels);
         for (size_t i = 0; i < pcm_.size(); ++i)
             pcm_[i] = int16_t(f32_[i] * 30000);
+        for (size_t i = 0; i < pcm_.size(); ++i) {
+            const int32_t s = int32_t(f32_[i] * 8000000);
+            for (int k = 0; k < 3; ++k)
+                pcm24_.push_back(uint8_t(uint32_t(s) >> (8 * k)));
+        }
     }
 
     void Run() {
         DWORD n = kFrames;
         if (format_ == 1) {
             dsp_.ProcessPcmBlock(kBlockContinue, pcm_.data(), &n);
+        } else if (format_ == 3) {
+            dsp_.ProcessPcmBlock(kBlockContinue, pcm24_.data(), &n);
         } else if (format_ == 2) {
             dsp_.ProcessFloatBlock(kBlockContinue, f64_.data(), &n);
         } else {
@@ -113,6 +121,7 @@ class KernelRun {
     std::vector<float> f32_;
     std::vector<double> f64_;
     std::vector<int16_t> pcm_;
+    std::vector<uint8_t> pcm24_;
 };
 
 // One kernel through FilterDsp's block routine. args: channels, order, type, format, ramp.
@@ -122,6 +131,60 @@ void Kernel(benchmark::State& state) {
     for (auto _ : state)
         run.Run();
     state.SetItemsProcessed(int64_t(state.iterations()) * kFrames);
+    state.counters["samples"] = benchmark::Counter(
+        double(state.iterations()) * kFrames * double(state.range(0)), benchmark::Counter::kIsRate);
+}
+
+// A wide stream against stereo, per sample (frames x channels), by turns as RampAgainstStatic
+// does. Reports the median over turns of the wide kernel's samples per second as a percentage
+// of stereo's. args: channels, order, type, ramp.
+void ChannelsAgainstStereo(benchmark::State& state) {
+    const WORD channels = WORD(state.range(0));
+    const LONG order = LONG(state.range(1)), type = LONG(state.range(2));
+    const bool ramp = state.range(3) != 0;
+    KernelRun stereo(2, order, type, 0, ramp), wide(channels, order, type, 0, ramp);
+    std::vector<double> ratios;
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        stereo.Run();
+        const auto t1 = Clock::now();
+        wide.Run();
+        const auto t2 = Clock::now();
+        ratios.push_back(std::chrono::duration<double>(t1 - t0).count() * channels /
+                         (2.0 * std::chrono::duration<double>(t2 - t1).count()));
+    }
+    std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+    state.counters["per_sample_pct"] = 100.0 * ratios[ratios.size() / 2];
+    state.SetItemsProcessed(int64_t(state.iterations()) * kFrames * 2);
+}
+
+// The PCM conversions alone, into the working samples and back, per sample. args: bits (16,
+// 24 packed, 32), valid bits.
+void Conversion(benchmark::State& state) {
+    const WORD bits = WORD(state.range(0)), valid = WORD(state.range(1));
+    constexpr size_t kSamples = kFrames * 2;
+    const WAVEFORMATEX pcm = Format(WAVE_FORMAT_PCM, 1, bits);
+    const WAVEFORMATEX working = Format(WAVE_FORMAT_IEEE_FLOAT, 1, bits <= 16 ? 32 : 64);
+    const SampleConverter in = FindConverter(working, pcm, valid);
+    const SampleConverter out = FindConverter(pcm, working, valid);
+    if (!in || !out) {
+        state.SkipWithError("no converter");
+        return;
+    }
+    std::vector<uint8_t> samples(kSamples * bits / 8);
+    uint32_t s = 1;
+    for (uint8_t& b : samples) {
+        s = s * 1664525u + 1013904223u;
+        b = uint8_t(s >> 24);
+    }
+    std::vector<double> scratch(kSamples);
+    for (auto _ : state) {
+        in(scratch.data(), samples.data(), kSamples, 1.0);
+        out(samples.data(), scratch.data(), kSamples, 1.0);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(kSamples));
 }
 
 // A moving ramp against the static kernel (float, low-pass), the two run by turns so that both
@@ -155,14 +218,16 @@ void RampAgainstStatic(benchmark::State& state) {
 
 void KernelArgs(benchmark::internal::Benchmark* b) {
     b->ArgNames({"ch", "order", "type", "fmt", "ramp"});
-    for (int ch = 1; ch <= 2; ++ch)
+    for (int ch : {1, 2, 6, 8})
         for (int order = 0; order < 2; ++order)
             for (int type = 0; type < 3; ++type)
                 for (int fmt = 0; fmt < 3; ++fmt)
                     b->Args({ch, order, type, fmt, 0});
-    for (int ch = 1; ch <= 2; ++ch)
+    for (int ch : {1, 2, 6, 8})
         for (int order = 0; order < 2; ++order)
             b->Args({ch, order, 0, 0, 1});
+    for (int ch : {2, 6})
+        b->Args({ch, 0, 0, 3, 0});
 }
 
 }  // namespace
@@ -171,7 +236,21 @@ BENCHMARK_TEMPLATE(BareLoop, 1, false);
 BENCHMARK_TEMPLATE(BareLoop, 2, false);
 BENCHMARK_TEMPLATE(BareLoop, 1, true);
 BENCHMARK_TEMPLATE(BareLoop, 2, true);
+BENCHMARK_TEMPLATE(BareLoop, 6, false);
+BENCHMARK_TEMPLATE(BareLoop, 6, true);
+BENCHMARK_TEMPLATE(BareLoop, 8, false);
+BENCHMARK_TEMPLATE(BareLoop, 8, true);
 BENCHMARK(Kernel)->Apply(KernelArgs);
+BENCHMARK(ChannelsAgainstStereo)
+    ->ArgNames({"ch", "order", "type", "ramp"})
+    ->ArgsProduct({{6, 8}, {0, 1}, {0, 1, 2}, {0, 1}});
+BENCHMARK(Conversion)
+    ->ArgNames({"bits", "valid"})
+    ->Args({16, 16})
+    ->Args({24, 24})
+    ->Args({24, 20})
+    ->Args({32, 32})
+    ->Args({32, 24});
 BENCHMARK(RampAgainstStatic)
     ->ArgNames({"ch", "order", "avx"})
     ->ArgsProduct({{1, 2}, {0, 1}, {1, 0}});

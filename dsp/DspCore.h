@@ -36,9 +36,17 @@ struct ParamSnapshot {
 enum RampIndex { kRampFrequency = 0, kRampResonance = 1, kRampWetDry = 2, kRampCount = 3 };
 constexpr DWORD kRampParam[kRampCount] = {kParamFrequency, kParamResonance, kParamWetDry};
 
-// Section states: section 1 channel 0, section 1 channel 1, section 2 channel 0, section 2
-// channel 1.
-constexpr int kStateCount = 4;
+// The most channels a stream may have: the widest layouts hosts hand an inserted effect, with
+// room to spare. Their states are held here whole, so nothing is allocated per block.
+constexpr int kMaxChannels = 32;
+
+// Section states by pairs of channels, four to a pair: section 1 of its first and second
+// channel, then section 2 of both, so stereo keeps its first four. StateIndex(0, ch) is the
+// channel's section 1, StateIndex(1, ch) its section 2.
+constexpr int kStateCount = 2 * kMaxChannels;
+constexpr int StateIndex(int section, int channel) {
+    return (channel / 2) * 4 + section * 2 + channel % 2;
+}
 
 struct DspCore {
     CoefficientSet coef;

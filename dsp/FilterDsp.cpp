@@ -35,8 +35,8 @@ HRESULT FilterDsp::UpdateCoefficients(const ParamSnapshot& snapshot, BOOL keepSt
     // Section 2 left idle while at second order holds whatever it rang with back then; replayed
     // at high resonance that is an old note, so fourth order starts it from silence.
     if (core_.coef.filterOrder == 0 && LONG(snapshot.values[kParamFilterOrder]) != 0) {
-        core_.states[2] = SvfState{0.0, 0.0, 0.0};
-        core_.states[3] = SvfState{0.0, 0.0, 0.0};
+        for (int ch = 0; ch < kMaxChannels; ++ch)
+            core_.states[StateIndex(1, ch)] = SvfState{0.0, 0.0, 0.0};
     }
     core_.sampleRate = format_ && format_->nSamplesPerSec ? format_->nSamplesPerSec : 44100.0;
     double ramps[kRampCount][3];
@@ -47,8 +47,11 @@ HRESULT FilterDsp::UpdateCoefficients(const ParamSnapshot& snapshot, BOOL keepSt
     return S_OK;
 }
 
-HRESULT FilterDsp::BeginStream(const WAVEFORMATEX* format) {
-    if (format) format_ = format;
+HRESULT FilterDsp::BeginStream(const WAVEFORMATEX* format, WORD validBits) {
+    if (format) {
+        format_ = format;
+        validBits_ = validBits;
+    }
     ParamSnapshot snapshot;
     TakeSnapshot(&snapshot);
     const HRESULT hr = UpdateCoefficients(snapshot, FALSE);
@@ -67,7 +70,8 @@ void FilterDsp::FreeScratch() {
 HRESULT FilterDsp::EnsureScratch(LONG frames) {
     FreeScratch();
     if (frames <= 0 || !format_ || format_->wFormatTag == WAVE_FORMAT_IEEE_FLOAT) return S_OK;
-    const bool single = format_->wBitsPerSample < 32;
+    // 24 bits and more would lose their low bits in a float's 24-bit mantissa.
+    const bool single = format_->wBitsPerSample <= 16;
     // In 64 bits, so that a huge sample cannot wrap the size on a 32-bit build.
     const uint64_t bytes = uint64_t(format_->nChannels) * uint64_t(frames) * (single ? 4 : 8);
     if (bytes > uint64_t(PTRDIFF_MAX)) return E_OUTOFMEMORY;
@@ -83,8 +87,8 @@ HRESULT FilterDsp::EnsureScratch(LONG frames) {
     working.wBitsPerSample = single ? 32 : 64;
     working.nBlockAlign = WORD(working.wBitsPerSample / 8 * working.nChannels);
     working.nAvgBytesPerSec = working.nSamplesPerSec * working.nBlockAlign;
-    convertIn_ = FindConverter(working, *format_);
-    convertOut_ = FindConverter(*format_, working);
+    convertIn_ = FindConverter(working, *format_, validBits_);
+    convertOut_ = FindConverter(*format_, working, validBits_);
     return convertIn_ && convertOut_ ? S_OK : E_INVALIDARG;
 }
 

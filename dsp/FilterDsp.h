@@ -34,8 +34,9 @@ class FilterDsp : private ParamChangeListener {
     bool ParamsChangedPending() const { return paramsChanged_.load() != FALSE; }
 
     // Streaming start and stop, with the stream halted. A non-null format replaces the held one,
-    // which must stay valid while streaming.
-    HRESULT BeginStream(const WAVEFORMATEX* format);
+    // which must stay valid while streaming, and the PCM samples' valid bits with `validBits`
+    // (0: the whole container).
+    HRESULT BeginStream(const WAVEFORMATEX* format, WORD validBits = 0);
     HRESULT EndStream();
     HRESULT EnsureScratch(LONG frames);
     void ResetState() { ResetStates(&core_); }
@@ -80,6 +81,7 @@ class FilterDsp : private ParamChangeListener {
     CriticalLock lock_;
     std::atomic<BOOL> paramsChanged_{TRUE};
     const WAVEFORMATEX* format_ = nullptr;
+    WORD validBits_ = 0;
     DspCore core_{};
     BOOL singleWorking_ = TRUE;
     LONG scratchFrames_ = 0;

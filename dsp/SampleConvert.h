@@ -10,5 +10,9 @@ using SampleConverter = void (*)(void* destination, const void* source, size_t s
                                  double gain);
 
 // The routine turning samples of format `source` into format `destination`, or null when the
-// pair is not one of: PCM 8 or 16 bits <-> IEEE float 32, PCM 32 bits <-> IEEE float 64.
-SampleConverter FindConverter(const WAVEFORMATEX& destination, const WAVEFORMATEX& source);
+// pair is not one of: PCM 8 or 16 bits <-> IEEE float 32, PCM 24 (packed) or 32 bits <-> IEEE
+// float 64. `validBits` (0: the whole container) are the PCM samples' bits that carry the signal:
+// 24- and 32-bit PCM may have from 16 up; output then rounds to them and zeroes the bits below,
+// input reads the whole container either way.
+SampleConverter FindConverter(const WAVEFORMATEX& destination, const WAVEFORMATEX& source,
+                              WORD validBits = 0);

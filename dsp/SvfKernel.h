@@ -123,6 +123,87 @@ void SvfLoopStereo(DspCore* core, Sample* buffer, DWORD frames) {
     UnpackStates(first, &core->states[0], &core->states[1]);
     UnpackStates(second, &core->states[2], &core->states[3]);
 }
+
+// Three channels or more: the channels in pairs, packed as stereo's, and an odd last one alone
+// with mono's arithmetic, all in one frame loop so the coefficients are worked out once a frame
+// for every channel. Each channel's bits are those it would have filtered alone.
+template <typename Sample, bool Fourth, int Type, bool Moving>
+void SvfLoopMany(DspCore* core, Sample* buffer, DWORD frames, int channels) {
+    const int pairs = channels / 2;
+    const bool odd = channels % 2 != 0;
+    SvfPair first[kMaxChannels / 2], second[kMaxChannels / 2];
+    for (int p = 0; p < pairs; ++p) {
+        first[p] = PackStates(core->states[4 * p], core->states[4 * p + 1]);
+        second[p] = PackStates(core->states[4 * p + 2], core->states[4 * p + 3]);
+    }
+    const int last = channels - 1;
+    SvfState loneFirst = core->states[StateIndex(0, last)];
+    SvfState loneSecond = core->states[StateIndex(1, last)];
+    ForEachFrame<Moving, false>(
+        core, frames, [&](DWORD n, double fc, double dc, double wc, double yc) {
+            const __m128d f = _mm_set1_pd(fc), d = _mm_set1_pd(dc);
+            const __m128d wet = _mm_set1_pd(wc), dry = _mm_set1_pd(yc);
+            Sample* frame = buffer + size_t(n) * channels;
+            // In fourth order every pair's section 1 comes first: the section 2 chains then
+            // start from values already under way, and more chains overlap.
+            __m128d between[kMaxChannels / 2];
+            if (Fourth) {
+                for (int p = 0; p < pairs; ++p) {
+                    const __m128d y = SvfTickPair<Type>(first[p], LoadPair(frame + 2 * p), f, d);
+                    between[p] = RoundPair(y, frame);
+                }
+            }
+            for (int p = 0; p < pairs; ++p) {
+                Sample* at = frame + 2 * p;
+                const __m128d x = LoadPair(at);
+                const __m128d dryPart = _mm_mul_pd(x, dry);
+                const __m128d y = Fourth ? SvfTickPair<Type>(second[p], between[p], f, d)
+                                         : SvfTickPair<Type>(first[p], x, f, d);
+                StorePair(at, _mm_add_pd(_mm_mul_pd(wet, y), dryPart));
+            }
+            if (odd) {
+                const Sample x = frame[last];
+                const double dryPart = double(x) * yc;
+                double y = SvfTick<Type>(loneFirst, x, fc, dc);
+                if (Fourth) y = SvfTick<Type>(loneSecond, Between<Sample>(y), fc, dc);
+                frame[last] = Sample(wc * y + dryPart);
+            }
+        });
+    for (int p = 0; p < pairs; ++p) {
+        UnpackStates(first[p], &core->states[4 * p], &core->states[4 * p + 1]);
+        UnpackStates(second[p], &core->states[4 * p + 2], &core->states[4 * p + 3]);
+    }
+    if (odd) {
+        core->states[StateIndex(0, last)] = loneFirst;
+        core->states[StateIndex(1, last)] = loneSecond;
+    }
+}
+#else
+// Without packed arithmetic every channel runs mono's, in the same frame loop.
+template <typename Sample, bool Fourth, int Type, bool Moving>
+void SvfLoopMany(DspCore* core, Sample* buffer, DWORD frames, int channels) {
+    SvfState first[kMaxChannels], second[kMaxChannels];
+    for (int ch = 0; ch < channels; ++ch) {
+        first[ch] = core->states[StateIndex(0, ch)];
+        second[ch] = core->states[StateIndex(1, ch)];
+    }
+    ForEachFrame<Moving, false>(core, frames,
+                                [&](DWORD n, double f, double d, double wet, double dry) {
+                                    Sample* frame = buffer + size_t(n) * channels;
+                                    for (int ch = 0; ch < channels; ++ch) {
+                                        const Sample x = frame[ch];
+                                        const double dryPart = double(x) * dry;
+                                        double y = SvfTick<Type>(first[ch], x, f, d);
+                                        if (Fourth)
+                                            y = SvfTick<Type>(second[ch], Between<Sample>(y), f, d);
+                                        frame[ch] = Sample(wet * y + dryPart);
+                                    }
+                                });
+    for (int ch = 0; ch < channels; ++ch) {
+        core->states[StateIndex(0, ch)] = first[ch];
+        core->states[StateIndex(1, ch)] = second[ch];
+    }
+}
 #endif
 
 // Filters `frames` interleaved frames in place. Sample is float (32-bit working samples, the
@@ -158,7 +239,7 @@ void SvfLoop(DspCore* core, Sample* buffer, DWORD frames) {
     core->states[3] = second[1];
 }
 
-// Picks the loop for the channel count, order and type. S_FALSE for a channel count other than
-// 1 or 2 (nothing touched); a type outside 0..2 runs nothing and answers S_OK.
+// Picks the loop for the channel count, order and type. S_FALSE for a channel count outside
+// 1..kMaxChannels (nothing touched); a type outside 0..2 runs nothing and answers S_OK.
 HRESULT RunKernel(DspCore* core, float* buffer, DWORD frames, int channels);
 HRESULT RunKernel(DspCore* core, double* buffer, DWORD frames, int channels);

@@ -1,7 +1,7 @@
 // Hands CheckWaveFormat any format block of any length, in a heap block exactly that long so a
 // read past cbFormat is caught, and checks that what it accepts is a consistent plain record the
-// kernels can stream; a few frames of the input then go through the portable core, which must
-// not turn finite samples into NaN or infinities.
+// kernels can stream, with valid bits they can write; a few frames of the input then go through the
+// portable core, which must not turn finite samples into NaN or infinities.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -28,7 +28,7 @@ void Put(uint8_t* block, size_t offset, T value) {
 // Mostly a value the check accepts, so the accepting paths are reached; now and then anything.
 WORD Channels(FuzzReader& in) {
     const uint8_t b = in.Take<uint8_t>();
-    return b < 16 ? in.Take<WORD>() : WORD(1 + b % 2);
+    return b < 16 ? in.Take<WORD>() : WORD(1 + b % 34);
 }
 WORD Bits(FuzzReader& in) {
     static const WORD kBits[] = {8, 16, 32, 64, 24};
@@ -68,7 +68,10 @@ size_t BuildBlock(FuzzReader& in, uint8_t kind, uint8_t block[64]) {
     }
     Put<WORD>(block, 0, WORD(0xFFFE));
     Put<WORD>(block, 16, WORD(shape < 16 ? in.Take<WORD>() : 22));
-    Put<WORD>(block, 18, WORD(shape % 16 == 1 ? in.Take<WORD>() : bits));
+    // Valid bits: mostly near the containers' range, now and then anything.
+    const uint8_t valid = in.Take<uint8_t>();
+    Put<WORD>(block, 18,
+              WORD(shape % 16 == 1 ? (valid < 16 ? in.Take<WORD>() : 12 + valid % 24) : bits));
     Put<DWORD>(block, 20, in.Take<DWORD>());  // channel mask: not looked at
     Put<DWORD>(block, 24, DWORD(shape & 2 ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM));
     std::memcpy(block + 28, kSubFormatTail, sizeof kSubFormatTail);
@@ -77,13 +80,16 @@ size_t BuildBlock(FuzzReader& in, uint8_t kind, uint8_t block[64]) {
     return shape % 8 == 4 ? in.Take<uint8_t>() % 64 : kExtensibleBytes + (shape >> 7) * 4;
 }
 
-void CheckStored(const WAVEFORMATEX& f) {
+void CheckStored(const WAVEFORMATEX& f, WORD valid) {
     Check(f.wFormatTag == WAVE_FORMAT_PCM || f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT,
           "the stored tag is PCM or IEEE float");
-    Check(f.nChannels == 1 || f.nChannels == 2, "the stored record is mono or stereo");
+    Check(f.nChannels >= 1 && f.nChannels <= 32, "the stored record has 1 to 32 channels");
     const WORD b = f.wBitsPerSample;
-    Check(f.wFormatTag == WAVE_FORMAT_PCM ? b == 8 || b == 16 || b == 32 : b == 32 || b == 64,
+    Check(f.wFormatTag == WAVE_FORMAT_PCM ? b == 8 || b == 16 || b == 24 || b == 32
+                                          : b == 32 || b == 64,
           "the stored sample size is one the kernels handle");
+    Check(valid == b || (f.wFormatTag == WAVE_FORMAT_PCM && b >= 24 && valid >= 16 && valid < b),
+          "the valid bits are the container's, or from 16 up in wide PCM");
     Check(f.nSamplesPerSec != 0, "the stored rate is not zero");
     Check(f.nBlockAlign == f.nChannels * (b / 8), "the stored block alignment is one frame");
     Check(uint64_t(f.nAvgBytesPerSec) == uint64_t(f.nBlockAlign) * f.nSamplesPerSec,
@@ -122,7 +128,7 @@ constexpr double kHeadroom = 1e6;
 // (every 32-bit float is below it); a 64-bit sample near the type's limit may overflow it.
 constexpr double kNoOverflow = 1e300;
 
-void Stream(const WAVEFORMATEX& format, FuzzReader& in) {
+void Stream(const WAVEFORMATEX& format, WORD valid, FuzzReader& in) {
     NullOwner owner;
     HRESULT created = E_FAIL;
     FilterDsp dsp(&owner, &created);
@@ -148,7 +154,7 @@ void Stream(const WAVEFORMATEX& format, FuzzReader& in) {
                      : ScanSamples<float>(samples, count, true);
     }
 
-    driver.StoreFormat(format);
+    driver.StoreFormat(format, valid);
     Check(SUCCEEDED(driver.StartStreaming()), "streaming starts with an accepted format");
     // Two buffers, the second continuing the first, so state carries across a boundary.
     const DWORD first = frames / 2;
@@ -166,6 +172,16 @@ void Stream(const WAVEFORMATEX& format, FuzzReader& in) {
         start += REFERENCE_TIME(parts[k]) * 10000000 / REFERENCE_TIME(format.nSamplesPerSec);
     }
     driver.StopStreaming();
+    // Bypass passes the samples as they came; filtered ones are rounded to the valid bits.
+    if (valid < format.wBitsPerSample && dsp.CheckBypass() == 1) {
+        const size_t bytes = format.wBitsPerSample / 8;
+        const uint32_t below = (uint32_t(1) << (format.wBitsPerSample - valid)) - 1;
+        for (size_t i = 0; i < count; ++i) {
+            uint32_t u = 0;
+            std::memcpy(&u, samples + i * bytes, bytes);
+            Check((u & below) == 0, "the bits below the valid ones leave as zero");
+        }
+    }
     if (isFloat) {
         const Scan output = is64 ? ScanSamples<double>(samples, count, false)
                                  : ScanSamples<float>(samples, count, false);
@@ -187,11 +203,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(block.get(), built, bytes);
     WAVEFORMATEX stored;
     std::memset(&stored, 0xA5, sizeof stored);
-    const HRESULT hr = CheckWaveFormat(block.get(), bytes, &stored);
+    WORD valid = 0;
+    const HRESULT hr = CheckWaveFormat(block.get(), bytes, &stored, &valid);
     Check(hr == S_OK || FAILED(hr), "the check answers S_OK or a failure");
-    Check(CheckWaveFormat(block.get(), bytes, nullptr) == hr, "the record is optional");
+    Check(CheckWaveFormat(block.get(), bytes, nullptr, nullptr) == hr, "the record is optional");
+    const bool whole = hr == S_OK && valid == stored.wBitsPerSample;
+    Check(CheckWaveFormat(block.get(), bytes, nullptr) == (whole ? S_OK : E_INVALIDARG),
+          "the plain-record check refuses only what it cannot keep");
     if (hr != S_OK) return 0;
-    CheckStored(stored);
-    Stream(stored, in);
+    CheckStored(stored, valid);
+    Stream(stored, valid, in);
     return 0;
 }

@@ -4,25 +4,31 @@
 
 #include <cstdint>
 
-void StreamDriver::StoreFormat(const WAVEFORMATEX& format) {
+void StreamDriver::StoreFormat(const WAVEFORMATEX& format, WORD validBits) {
     LockHold hold(formatLock_);
     format_ = format;
+    validBits_ = validBits ? validBits : format.wBitsPerSample;
     hasFormat_ = true;
 }
 
 bool StreamDriver::CopyFormat(WAVEFORMATEX* format) {
+    return CopyFormat(format, nullptr);
+}
+
+bool StreamDriver::CopyFormat(WAVEFORMATEX* format, WORD* validBits) {
     LockHold hold(formatLock_);
     if (!hasFormat_) return false;
     *format = format_;
+    if (validBits) *validBits = validBits_;
     return true;
 }
 
-HRESULT StreamDriver::AdoptFormat(const WAVEFORMATEX& format) {
-    StoreFormat(format);
+HRESULT StreamDriver::AdoptFormat(const WAVEFORMATEX& format, WORD validBits) {
+    StoreFormat(format, validBits);
     const HRESULT hr = dsp_.Store().StartTimeBase(format_.nSamplesPerSec);
     if (FAILED(hr)) return hr;
     carriedMask_ = 0;
-    return dsp_.BeginStream(&format_);
+    return dsp_.BeginStream(&format_, validBits_);
 }
 
 HRESULT StreamDriver::StartStreaming() {
@@ -32,7 +38,7 @@ HRESULT StreamDriver::StartStreaming() {
     drainingAtEnd = FALSE;
     streamedSinceStart = FALSE;
     carriedMask_ = 0;
-    return dsp_.BeginStream(&format_);
+    return dsp_.BeginStream(&format_, validBits_);
 }
 
 HRESULT StreamDriver::StopStreaming() {
@@ -59,6 +65,7 @@ HRESULT StreamDriver::RunKernel(int mode, BYTE* at, DWORD* n) {
         switch (format_.wBitsPerSample) {
             case 8:
             case 16:
+            case 24:
             case 32:
                 return dsp_.ProcessPcmBlock(mode, at, n);
         }

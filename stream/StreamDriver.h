@@ -13,16 +13,20 @@ class StreamDriver {
   public:
     explicit StreamDriver(FilterDsp& dsp) : dsp_(dsp) {}
 
-    // The negotiated format; the DSP is pointed at it once one is stored. Writers and the copy
-    // for other threads share a lock, so a reader never sees half a record.
-    void StoreFormat(const WAVEFORMATEX& format);
+    // The negotiated format, with the valid bits of its PCM samples that the record cannot hold
+    // (0: the whole container, as CheckWaveFormat reports them); the DSP is pointed at both once
+    // they are stored. Writers and the copy for other threads share a lock, so a reader never
+    // sees half a record.
+    void StoreFormat(const WAVEFORMATEX& format, WORD validBits = 0);
     bool CopyFormat(WAVEFORMATEX* format);
+    bool CopyFormat(WAVEFORMATEX* format, WORD* validBits);
     bool HasFormat() const { return hasFormat_; }
     // The streaming side's own view, read on the thread that also writes it.
     const WAVEFORMATEX& Format() const { return format_; }
+    WORD ValidBits() const { return validBits_; }  // the container's bits when all are valid
     // An in-band change while streaming: from the next buffer on, the new record, the time base
     // at its rate and coefficients designed for it, with the filter state restarted.
-    HRESULT AdoptFormat(const WAVEFORMATEX& format);
+    HRESULT AdoptFormat(const WAVEFORMATEX& format, WORD validBits = 0);
 
     HRESULT StartStreaming();
     HRESULT StopStreaming();
@@ -31,7 +35,8 @@ class StreamDriver {
     // (0 in drain mode). Returns the kernel's result; S_FALSE in drain mode.
     HRESULT RunBuffer(void* data, DWORD frames, int mode, DWORD* framesDone);
 
-    // The direct interface over interleaved 32-bit floats.
+    // The direct interface over interleaved 32-bit floats. Init takes any channel count the
+    // record holds; 1 to kMaxChannels are filtered, other counts pass untouched.
     HRESULT Init(UINT channels, UINT rate);
     HRESULT Process(float* data, UINT frames, UINT flags);
     HRESULT Drain(float* data, UINT* frames);
@@ -51,6 +56,7 @@ class StreamDriver {
     FilterDsp& dsp_;
     CriticalLock formatLock_;
     WAVEFORMATEX format_{};
+    WORD validBits_ = 0;
     std::atomic<bool> hasFormat_{false};
     // Change bits reported for stretches that were bypassed, kept until the next processed one.
     DWORD carriedMask_ = 0;

@@ -35,12 +35,22 @@ TEST_F(BlockTest, WetDryZeroPassesTheInputExactlyWhileTheStateRuns) {
     EXPECT_TRUE(AnyState(dsp.Core()));
 }
 
-TEST_F(BlockTest, OutputDoesNotDependOnHowTheBufferIsCut) {
+TEST_F(BlockTest, OutputDoesNotDependOnHowTheBufferIsCutAndScalesWithTheInput) {
     for (WORD order = 0; order < 2; ++order) {
         Start(MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 32), 2500, 70, 2, order, 60);
         std::vector<float> whole = Noise(2 * 10000, 2);
-        std::vector<float> split = whole, single = whole;
+        std::vector<float> split = whole, single = whole, scaled = whole;
         Run(whole, 10000);
+        // Float is not clipped: hosts that scale it to 16-bit full scale get the same sound.
+        for (float& x : scaled)
+            x *= 32768.0f;
+        Start(format, 2500, 70, 2, order, 60);
+        Run(scaled, 10000);
+        for (size_t i = 0; i < whole.size(); ++i) {
+            const float expected = whole[i] * 32768.0f;
+            ASSERT_NEAR(scaled[i], expected, std::fabs(expected) * 0x1p-22f + 0x1p-20f)
+                << "order " << order << ", sample " << i;
+        }
         Start(format, 2500, 70, 2, order, 60);
         std::mt19937 rng(5);
         for (size_t at = 0; at < 10000;) {
@@ -135,14 +145,14 @@ TEST_F(BlockTest, ModesRestartContinueAndDrain) {
 }
 
 TEST_F(BlockTest, AnUnsupportedChannelCountOrTypeLeavesSamplesAlone) {
-    Start(MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 3, 32), 1000, 0, 0, 0);
-    std::vector<float> s = Noise(30, 10), copy = s;
-    DWORD n = 10;
+    Start(MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 33, 32), 1000, 0, 0, 0);
+    std::vector<float> s = Noise(33, 10), copy = s;
+    DWORD n = 1;
     EXPECT_EQ(dsp.ProcessFloatBlock(kBlockContinue, s.data(), &n, 0), S_FALSE);
     EXPECT_EQ(s, copy);
     Start(MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 1, 32), 1000, 0, 0, 0);
     const_cast<CoefficientSet&>(dsp.Core().coef).filterType = 3;
-    n = 30;
+    n = 33;
     EXPECT_EQ(dsp.ProcessFloatBlock(kBlockContinue, s.data(), &n, 0), S_OK);
     EXPECT_EQ(s, copy);
 }

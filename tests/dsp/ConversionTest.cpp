@@ -1,7 +1,10 @@
 // The PCM conversions' exact arithmetic, rounding and clipping.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 #include "dsp/SampleConvert.h"
 #include "support/DspFixture.h"
@@ -78,18 +81,52 @@ TEST(Conversion, EveryIntegerSampleRoundTripsExactly) {
     }
 }
 
+// Packed 24-bit and containers with fewer valid bits, over buffers of exactly their samples'
+// bytes, so a read or write past the end is caught; long enough for the grouped and the single
+// paths.
+TEST(Conversion, TwentyFourBitAndFewerValidBitsTruncateClipAndZeroTheBitsBelow) {
+    const std::vector<double> in = {-2.0,         -1.0,     -0.5000001, 0.0,         0x1p-23,
+                                    -0x1.8p-23,   0x1p-20,  0.99999999, 1.0,         3.0,
+                                    std::nan(""), -0x1p-24, 0.25,       -0.99999999, 0x1.fp-21};
+    const WAVEFORMATEX working = MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 1, 64);
+    const WORD shapes[][2] = {{24, 24}, {24, 20}, {24, 16}, {32, 24}, {32, 31}, {32, 16}};
+    for (const auto& shape : shapes) {
+        const WORD bits = shape[0], valid = shape[1];
+        const WAVEFORMATEX pcm = MakeFormat(WAVE_FORMAT_PCM, 1, bits);
+        std::vector<uint8_t> out(in.size() * bits / 8);
+        FindConverter(pcm, working, valid)(out.data(), in.data(), in.size(), 1.0);
+        std::vector<double> back(in.size());
+        FindConverter(working, pcm, valid)(back.data(), out.data(), in.size(), 1.0);
+        const double scale = std::ldexp(1.0, valid - 1);
+        for (size_t i = 0; i < in.size(); ++i) {
+            const double a = in[i] * scale;
+            const double t = a != a ? 0.0 : std::trunc(std::min(std::max(a, -scale), scale - 1));
+            ASSERT_EQ(back[i] * scale, t) << bits << "/" << valid << " bits, " << in[i];
+            uint32_t u = 0;
+            std::memcpy(&u, &out[i * bits / 8], bits / 8);
+            ASSERT_EQ(u & ((1u << (bits - valid)) - 1), 0u) << "the bits below the valid ones";
+        }
+    }
+}
+
 TEST(Conversion, ANaNWorkingValueLeavesAsSilence) {
     EXPECT_EQ(ToU8(kNaN), 128);
     EXPECT_EQ(ToS16(kNaN), 0);
     EXPECT_EQ(ToS32(std::nan("")), 0);
 }
 
-TEST(Conversion, OnlyTheSixDocumentedPairsExist) {
+TEST(Conversion, OnlyTheDocumentedPairsExist) {
     EXPECT_EQ(FindConverter(MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 1, 64),
                             MakeFormat(WAVE_FORMAT_PCM, 1, 16)),
               nullptr);
     EXPECT_EQ(FindConverter(MakeFormat(WAVE_FORMAT_PCM, 1, 24),
                             MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 1, 32)),
+              nullptr);
+    const WAVEFORMATEX working = MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 1, 64);
+    EXPECT_EQ(FindConverter(MakeFormat(WAVE_FORMAT_PCM, 1, 24), working, 15), nullptr);
+    EXPECT_EQ(FindConverter(MakeFormat(WAVE_FORMAT_PCM, 1, 24), working, 25), nullptr);
+    EXPECT_EQ(FindConverter(MakeFormat(WAVE_FORMAT_PCM, 1, 16),
+                            MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 1, 32), 12),
               nullptr);
 }
 

@@ -1,6 +1,6 @@
-// Every kernel under moving ramps gives the bits of filtering frame by frame with the
-// coefficients advanced after each frame, whatever the buffer's length: lengths that end inside
-// a run or a pair of frames, all three ramps moving or some still, with and without AVX.
+// Every kernel under moving ramps, for any channel count, gives the bits of filtering frame by
+// frame with the coefficients advanced after each frame, whatever the buffer's length: lengths that
+// end inside a run or a pair of frames, all three ramps moving or some still, with and without AVX.
 #include <cstring>
 #include <random>
 #include <vector>
@@ -25,10 +25,11 @@ void FrameByFrame(DspCore* core, Sample* buffer, DWORD frames, int channels) {
             Sample& io = buffer[size_t(n) * channels + ch];
             const Sample x = io;
             const double dryPart = double(x) * c.dryGain;
-            double y = Tick(c.filterType, core->states[ch], x, c.freqCoef, c.damping);
+            double y =
+                Tick(c.filterType, core->states[StateIndex(0, ch)], x, c.freqCoef, c.damping);
             if (c.filterOrder != 0)
-                y = Tick(c.filterType, core->states[2 + ch], Between<Sample>(y), c.freqCoef,
-                         c.damping);
+                y = Tick(c.filterType, core->states[StateIndex(1, ch)], Between<Sample>(y),
+                         c.freqCoef, c.damping);
             io = Sample(c.wetGain * y + dryPart);
         }
         AdvanceRamps(core);
@@ -49,7 +50,9 @@ void CompareOnce(std::mt19937_64& rng, bool avx, int trial) {
     if (trial % 4 == 1) a.ramps[kRampResonance].step = (unit(rng) - 0.5) * 0.5;
     if (trial % 5 == 2) a.ramps[kRampWetDry].curve = (unit(rng) - 0.5) * 1e-3;
     a.rampsMoving = true;
-    const int channels = 1 + trial / 6 % 2;
+    // Mono, stereo, and wider streams run as pairs with an odd channel left over or not.
+    const int kChannels[] = {1, 2, 1, 2, 3, 6, 7, 8};
+    const int channels = kChannels[trial / 6 % 8];
     const DWORD frames = DWORD(1 + rng() % 700);
     std::vector<Sample> mine(size_t(frames) * channels);
     for (Sample& s : mine)

@@ -100,9 +100,9 @@ TEST_F(FormatChangeTest, AnAcceptedTypeIsAdoptedAndARefusedOneEndsTheStream) {
     const Part pcm = MakePart(MakeStoredFormat(WAVE_FORMAT_PCM, 2, 44100, 16), 30000, 4410, 0);
     const Part flt =
         MakePart(MakeStoredFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32), 40000, 4800, 8000000);
-    // Six channels: no filter type takes them.
+    // Thirty-three channels: no filter type takes them.
     const Part refused =
-        MakePart(MakeStoredFormat(WAVE_FORMAT_PCM, 6, 48000, 16), 2000, 1000, 17000000);
+        MakePart(MakeStoredFormat(WAVE_FORMAT_PCM, 33, 48000, 16), 2000, 1000, 17000000);
     std::vector<long> events;
     const std::vector<uint8_t> alone1 = Stream({pcm}, &events);
     const std::vector<uint8_t> alone2 = Stream({flt}, &events);

@@ -2,6 +2,9 @@
 // mid-stream, format changes in band, odd automation values and huge samples.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
 #include <vector>
 
 #include "stream/StreamDriver.h"
@@ -190,6 +193,101 @@ TEST(HostBehaviour, APcmSampleTooLargeForTheWorkingBufferIsRefused) {
     unsigned char sample[16] = {};
     DWORD frames = 1u << 30;
     EXPECT_EQ(c.owner.dsp.ProcessPcmBlock(kBlockContinue, sample, &frames), E_OUTOFMEMORY);
+}
+
+// Every channel is filtered as it would be alone: the bits of a mono stream with the same
+// settings, automation, cuts, discontinuity and bypass, in every sample format (PCM with noise
+// below its valid bits) and channel count, with moving ramps, order and type changes and now and
+// then a sample that is not finite.
+TEST(HostBehaviour, EveryChannelFiltersAsItWouldAlone) {
+    const WORD kFormats[][3] = {{1, 8, 8},   {1, 16, 16}, {1, 24, 24}, {1, 24, 20},
+                                {1, 32, 32}, {1, 32, 24}, {3, 32, 32}, {3, 64, 64}};
+    std::mt19937 rng(424242);
+    auto uniform = [&](double a, double b) { return std::uniform_real_distribution<>(a, b)(rng); };
+    for (int trial = 0; trial < 64; ++trial) {
+        const WORD tag = kFormats[trial % 8][0], bits = kFormats[trial % 8][1];
+        const WORD valid = kFormats[trial % 8][2], channels = WORD(1 + trial * 7 % 32);
+        SCOPED_TRACE(testing::Message() << "trial " << trial << ": " << tag << ", " << bits << "/"
+                                        << valid << " bits, " << channels << " channels");
+        const size_t bytes = bits / 8;
+        const DWORD frames = 2000 + rng() % 1000;
+        const REFERENCE_TIME span = REFERENCE_TIME(frames) * 10000000 / 44100;
+        auto at = [&](double part) { return REFERENCE_TIME(part * double(span)); };
+        const MP_DATA values[kParamCount] = {MP_DATA(uniform(100, 15000)),
+                                             MP_DATA(uniform(0, 100)),
+                                             MP_DATA(rng() % 3),
+                                             MP_DATA(rng() % 2),
+                                             0,
+                                             MP_DATA(uniform(0, 100))};
+        // Second order for a while (fourth re-entered when it started there), then bypass.
+        const double bypass = uniform(0.5, 0.6);
+        const std::pair<DWORD, MP_ENVELOPE_SEGMENT> lanes[] = {
+            {kParamFrequency,
+             {at(uniform(0, 0.3)), at(uniform(0.4, 1.2)), MP_DATA(uniform(20, 20000)),
+              MP_DATA(uniform(20, 20000)), MP_CURVE_LINEAR, 0}},
+            {kParamResonance, {at(0.1), at(0.9), 0, 100, MP_CURVE_SQUARE, 0}},
+            {kParamWetDry, {at(0.2), at(0.7), 100, 30, MP_CURVE_INVSQUARE, 0}},
+            {kParamFilterOrder, {at(uniform(0.1, 0.25)), at(0.4), 0, 1, MP_CURVE_JUMP, 0}},
+            {kParamBypass, {at(bypass), at(bypass + 0.08), 1, 1, MP_CURVE_JUMP, 0}},
+            {kParamFilterType,
+             {at(uniform(0.45, 0.9)), at(1.5), 2, MP_DATA(rng() % 3), MP_CURVE_JUMP, 0}}};
+        // Chain 0 streams every channel; chain c, channel c - 1 alone.
+        std::vector<std::unique_ptr<Chain>> chains;
+        for (WORD c = 0; c <= channels; ++c) {
+            chains.push_back(std::make_unique<Chain>());
+            EXPECT_EQ(chains[c]->owner.dsp.Store().SetAllParams(values), S_OK);
+            for (const auto& lane : lanes)
+                chains[c]->Add(lane.first, lane.second);
+            chains[c]->driver.StoreFormat(MakeStoredFormat(tag, c == 0 ? channels : 1, 44100, bits),
+                                          valid);
+            ASSERT_EQ(chains[c]->driver.StartStreaming(), S_OK);
+        }
+        std::vector<uint8_t> stream(size_t(frames) * channels * bytes);
+        for (size_t i = 0; i < stream.size(); i += bytes) {
+            const double x = rng() % 4000 ? uniform(-1, 1) : (rng() % 2 ? INFINITY : NAN);
+            const float f = float(x);
+            const uint32_t noise = rng();
+            std::memcpy(&stream[i],
+                        tag == 1     ? (void*)&noise
+                        : bits == 32 ? (void*)&f
+                                     : (void*)&x,
+                        bytes);
+        }
+        std::vector<std::vector<uint8_t>> alone(channels, std::vector<uint8_t>(frames * bytes));
+        for (size_t i = 0; i < stream.size() / bytes; ++i)
+            std::memcpy(&alone[i % channels][i / channels * bytes], &stream[i * bytes], bytes);
+
+        REFERENCE_TIME time = 0;
+        for (DWORD done = 0, restarted = 0; done < frames;) {
+            const DWORD n = std::min<DWORD>(frames - done, 1 + 2 * (rng() % 300));
+            // The first cut past 70 % is a discontinuity, a little ahead in time.
+            const bool restart = !restarted && done * 10 >= frames * 7;
+            restarted |= restart;
+            time += restart ? 12345 : 0;
+            for (WORD c = 0; c <= channels; ++c) {
+                uint8_t* data = c == 0 ? &stream[size_t(done) * channels * bytes]
+                                       : &alone[c - 1][size_t(done) * bytes];
+                ASSERT_EQ(chains[c]->Run(time, data, n, restart ? kBlockRestart : kBlockContinue),
+                          n);
+            }
+            done += n;
+            time += REFERENCE_TIME(n) * 10000000 / 44100;
+        }
+        // Which NaN an operation passes on depends on its operands' order, which packed and
+        // scalar code may swap: any NaN stands for any other.
+        auto nan = [&](const uint8_t* p) {
+            float f;
+            double d;
+            std::memcpy(bits == 32 ? (void*)&f : (void*)&d, p, bytes);
+            return tag == 3 && (bits == 32 ? std::isnan(f) : std::isnan(d));
+        };
+        for (size_t i = 0; i < stream.size() / bytes; ++i) {
+            const uint8_t* a = &alone[i % channels][i / channels * bytes];
+            if (nan(a) && nan(&stream[i * bytes])) continue;
+            ASSERT_EQ(std::memcmp(a, &stream[i * bytes], bytes), 0)
+                << "frame " << i / channels << ", channel " << i % channels;
+        }
+    }
 }
 
 }  // namespace

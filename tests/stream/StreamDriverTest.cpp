@@ -142,6 +142,29 @@ TEST_F(StreamDriverTest, DirectInitRefusesAFormatTheRecordCannotHold) {
     EXPECT_EQ(driver.Format().nBlockAlign, 65532);
     std::vector<float> frame(16383, 0.5f);
     EXPECT_EQ(driver.Process(frame.data(), 1, 0), S_OK);
+    EXPECT_EQ(frame, std::vector<float>(16383, 0.5f)) << "more channels than filtered pass";
+}
+
+TEST_F(StreamDriverTest, DirectInitFiltersUpToThirtyTwoChannelsAndPassesMore) {
+    for (UINT channels : {3u, 32u, 33u}) {
+        ASSERT_EQ(driver.Init(channels, 48000), S_OK);
+        const std::vector<float> in = Noise(channels * 64, channels);
+        std::vector<float> out = in;
+        ASSERT_EQ(driver.Process(out.data(), 64, 0), S_OK);
+        // Each channel's last sample: filtered noise never comes out as it went in.
+        for (UINT c = 0; c < channels; ++c)
+            EXPECT_EQ(out[63 * channels + c] == in[63 * channels + c], channels > 32) << c;
+    }
+}
+
+TEST_F(StreamDriverTest, OutputLeavesTheBitsBelowTheValidOnesZero) {
+    driver.StoreFormat(MakeStoredFormat(WAVE_FORMAT_PCM, 6, 48000, 32), 24);
+    ASSERT_EQ(driver.StartStreaming(), S_OK);
+    std::vector<int32_t> pcm(6 * 100, 0x12345678);
+    DWORD done = 0;
+    ASSERT_EQ(driver.RunBuffer(pcm.data(), 100, kBlockContinue, &done), S_OK);
+    for (int32_t s : pcm)
+        ASSERT_EQ(s & 0xFF, 0);
 }
 
 TEST_F(StreamDriverTest, DirectDrainAndRefreshFollowTheStreamsState) {
