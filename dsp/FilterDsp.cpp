@@ -127,12 +127,12 @@ bool FilterDsp::TailPending(const TailProbe* before) {
     auto same = [](const SvfState& a, const SvfState& b) {
         return a.low == b.low && a.band == b.band && a.high == b.high;
     };
-    const int channels = Channels() < 2 ? Channels() : 2;
+    const int channels = Channels() < kMaxChannels ? Channels() : kMaxChannels;
     const int sections = c.filterOrder == 0 ? 1 : 2;
     bool ringing = false, moved = false;
     for (int s = 0; s < sections; ++s) {
         for (int ch = 0; ch < channels; ++ch) {
-            const int i = s * 2 + ch;
+            const int i = StateIndex(s, ch);
             const SvfState& state = core_.states[i];
             ringing = ringing || rings(state.low) || rings(state.band) || rings(state.high);
             moved = moved || !before || !same(state, before->states[i]);
