@@ -24,20 +24,8 @@ bool Ramp(const MP_ENVELOPE_SEGMENT& s) {
            (curve == MP_CURVE_LINEAR || curve == MP_CURVE_SQUARE || curve == MP_CURVE_INVSQUARE);
 }
 
-// The curve at t, straight from its definition.
 double CurveAt(const MP_ENVELOPE_SEGMENT& s, REFERENCE_TIME t) {
-    const double length = (double(s.rtEnd) - double(s.rtStart)) * 1e-7;
-    const double x = (double(t) - double(s.rtStart)) * 1e-7 / length;
-    const double from = s.valStart, to = s.valEnd, k = to - from;
-    switch (CurveOf(s)) {
-        case MP_CURVE_LINEAR:
-            return from + x * k;
-        case MP_CURVE_SQUARE:
-            return from + k * (x * x);
-        case MP_CURVE_INVSQUARE:
-            return to - k * ((x - 1) * (x - 1));
-    }
-    return from;
+    return CurveValue(s, double(t));
 }
 
 // The store keeps the value in 32 bits.
@@ -100,6 +88,43 @@ std::string StoreModel::CheckValues(const ClockRun& run, const MP_DATA got[kSess
         ranBefore_ = true;
     }
     return failure;
+}
+
+double CurveValue(const MP_ENVELOPE_SEGMENT& s, double t) {
+    const double length = (double(s.rtEnd) - double(s.rtStart)) * 1e-7;
+    const double x = (t - double(s.rtStart)) * 1e-7 / length;
+    const double from = s.valStart, to = s.valEnd, k = to - from;
+    switch (CurveOf(s)) {
+        case MP_CURVE_LINEAR:
+            return from + x * k;
+        case MP_CURVE_SQUARE:
+            return from + k * (x * x);
+        case MP_CURVE_INVSQUARE:
+            return to - k * ((x - 1) * (x - 1));
+    }
+    return from;
+}
+
+bool StoreModel::Automation(DWORD index, REFERENCE_TIME from, LaneAutomation* out) const {
+    const Param& p = params_[index];
+    out->segments.clear();
+    out->cuts.clear();
+    out->gapValue = p.current;
+    if (!p.view.orderly) return false;
+    for (const Entry& e : p.lane) {
+        out->cuts.push_back(e.segment.rtStart);
+        if (e.segment.rtStart >= e.segment.rtEnd) continue;
+        out->segments.push_back(e.segment);
+        out->cuts.push_back(e.segment.rtEnd);
+    }
+    if (Covering(p, from)) return true;
+    // In a gap the clock reaching it holds the end value of the segment that ended last, once:
+    // a value set after that stays while the clock stays in the gap.
+    const Entry* ended = LastEnded(p, from);
+    if (!ended || ended->id == p.heldId) return true;
+    if (p.heldUnknown) return false;
+    out->gapValue = ended->segment.valEnd;
+    return true;
 }
 
 AllowedValues StoreModel::Expect(DWORD index, const ClockRun& run) {

@@ -100,13 +100,24 @@ double SignalModel::Tick(Section* s, double x) const {
 }
 
 template <typename Working>
-void SignalModel::Filter(Working* samples, DWORD frames, const double values[kSessionParamCount]) {
+void SignalModel::Filter(Working* samples, DWORD frames, const double* values) {
     const unsigned channels = format_.nChannels;
-    Design(values);
-    // Another channel count, or a type outside the three, leaves the samples alone.
-    if (channels < 1 || channels > 2 || c_.type < 0 || c_.type > 2) return;
     for (DWORD n = 0; n < frames; ++n) {
-        Design(values);
+        const double* now = values + size_t(n) * kSessionParamCount;
+        // Bypass, rounded: from half way up the frame passes as it came and the filter restarts.
+        if (Clamp(4, now[4]) >= 0.5) {
+            Silence();
+            continue;
+        }
+        Design(now);
+        // A section left idle at second order starts from silence when fourth order comes back.
+        if (c_.order != 0 && lastOrder_ == 0) {
+            for (Section& s : sections_[1])
+                s = Section{};
+        }
+        lastOrder_ = c_.order;
+        // Another channel count, or a type outside the three, leaves the samples alone.
+        if (channels < 1 || channels > 2 || c_.type < 0 || c_.type > 2) continue;
         const int sections = c_.order != 0 ? 2 : 1;
         for (unsigned ch = 0; ch < channels; ++ch) {
             Working& sample = samples[size_t(n) * channels + ch];
@@ -126,22 +137,9 @@ void SignalModel::Filter(Working* samples, DWORD frames, const double values[kSe
             if (!Finite(s.low, s.high, s.band)) s = Section{};
 }
 
-void SignalModel::Run(void* data, DWORD frames, const double values[kSessionParamCount],
-                      bool restart) {
+void SignalModel::Run(void* data, DWORD frames, const double* values, bool restart) {
     if (frames == 0) return;
-    // Bypass, rounded: from half way up the buffer passes as it came and the filter restarts.
-    if (Clamp(4, values[4]) >= 0.5) {
-        Silence();
-        return;
-    }
     if (restart) Silence();
-    // A section left idle at second order starts from silence when fourth order comes back.
-    const long order = long(Clamp(3, values[3]));
-    if (order != 0 && lastOrder_ == 0) {
-        for (Section& s : sections_[1])
-            s = Section{};
-    }
-    lastOrder_ = order;
     const size_t samples = size_t(frames) * format_.nChannels;
     uint8_t* bytes = static_cast<uint8_t*>(data);
     const WORD bits = format_.wBitsPerSample;

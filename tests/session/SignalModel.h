@@ -4,8 +4,8 @@
 // are designed again for every frame from the values in force. It shares no code with the
 // core; its arithmetic follows the core's order step by step, so that the results round alike.
 //
-// It models the path while no envelope is stored: then every buffer is one stretch, and the
-// values in force are the ones the store holds.
+// The values in force come frame by frame (AutomationModel), so automation moves them as it
+// moves the core's.
 #pragma once
 
 #include <vector>
@@ -17,8 +17,9 @@ class SignalModel {
     // Streaming starts (or a format arrives in band, or a direct session opens, or a refresh
     // asks for a reset): coefficients from `values`, every section from silence.
     void Restart(const WAVEFORMATEX& format, const double values[kSessionParamCount]);
-    // One buffer of stream samples in place; `restart` for a discontinuous one.
-    void Run(void* data, DWORD frames, const double values[kSessionParamCount], bool restart);
+    // One buffer of stream samples in place, `values` the parameters at each frame (frames x
+    // kSessionParamCount); `restart` for a discontinuous one.
+    void Run(void* data, DWORD frames, const double* values, bool restart);
 
   private:
     struct Section {
@@ -33,7 +34,7 @@ class SignalModel {
     void Silence();
     double Tick(Section* s, double x) const;
     template <typename Working>
-    void Filter(Working* samples, DWORD frames, const double values[kSessionParamCount]);
+    void Filter(Working* samples, DWORD frames, const double* values);
 
     WAVEFORMATEX format_{};
     Coefficients c_;

@@ -13,6 +13,16 @@
 
 #include "SessionScript.h"
 
+// One parameter's automation as the signal model needs it for a buffer starting at a clock
+// position: its segments that cover time, in time order; every start and end where the clock
+// cuts a stretch (an empty or reversed segment is never in force, but its start still cuts);
+// and the value in force there if no segment covers it.
+struct LaneAutomation {
+    std::vector<MP_ENVELOPE_SEGMENT> segments;
+    std::vector<REFERENCE_TIME> cuts;
+    double gapValue = 0;
+};
+
 // How the clock ran during one step, as the executor saw it through the store's position.
 struct ClockRun {
     bool evaluated = false;   // at least one advance ran
@@ -66,6 +76,10 @@ class StoreModel {
             if (!p.view.points.empty() && p.view.points.front() <= to) return false;
         return true;
     }
+
+    // The lane of `index` as seen from `from`; false where the store may answer more than one
+    // way: an overlapping or unsorted lane, or a gap whose held end value is not known.
+    bool Automation(DWORD index, REFERENCE_TIME from, LaneAutomation* out) const;
 
     // After CheckValues: 1 when Bypass was on for the whole run, 0 when off, -1 when unknown.
     int BypassThroughout() const { return bypass_; }
@@ -121,5 +135,8 @@ class StoreModel {
 
 // The parameter's name, for messages.
 const char* ParamName(DWORD index);
+// A segment's curve at time t (in reference time units, not necessarily whole ones), from its
+// definition: jump, sine and any unknown curve hold the start value.
+double CurveValue(const MP_ENVELOPE_SEGMENT& s, double t);
 // Clamped into the parameter's range, as every read for the filter does.
 double ClampToRange(DWORD index, double value);
