@@ -117,7 +117,7 @@ void SignalModel::Filter(Working* samples, DWORD frames, const double* values) {
         }
         lastOrder_ = c_.order;
         // Another channel count, or a type outside the three, leaves the samples alone.
-        if (channels < 1 || channels > 2 || c_.type < 0 || c_.type > 2) continue;
+        if (channels < 1 || channels > 32 || c_.type < 0 || c_.type > 2) continue;
         const int sections = c_.order != 0 ? 2 : 1;
         for (unsigned ch = 0; ch < channels; ++ch) {
             Working& sample = samples[size_t(n) * channels + ch];

@@ -38,8 +38,8 @@ class SignalModel {
 
     WAVEFORMATEX format_{};
     Coefficients c_;
-    long lastOrder_ = 0;      // the order of the last buffer filtered
-    Section sections_[2][2];  // [section][channel]
+    long lastOrder_ = 0;       // the order of the last buffer filtered
+    Section sections_[2][32];  // [section][channel]: every channel a stream may carry
     std::vector<float> singles_;
     std::vector<double> doubles_;
 };
