@@ -145,27 +145,38 @@ TEST(WavFiles, BadFilesAreRefusedWithAReason) {
                            0x40, 0x1F, 0,   0,   0x40, 0x1F, 0, 0, 1, 0, 8, 0};
     alaw.insert(alaw.end(), fmt, fmt + sizeof fmt);
     expectRefused(alaw, "unsupported sample format");
+    std::vector<uint8_t> spdif = alaw;
+    spdif[20] = 0x92;  // IEC 61937 in a 16-bit PCM-shaped record
+    spdif[34] = 16;
+    spdif[32] = 2;
+    expectRefused(spdif, "S/PDIF");
     AudioData missing;
     std::string error;
     EXPECT_FALSE(ReadWavFile(TempPath("rf_absent.wav"), &missing, &error));
     std::remove(path.c_str());
 }
 
-// Seeded: files of every encoding, some cut short mid-frame, read in pieces of any size into
-// any stream encoding over chunks of any bound, sequentially and then at random, give the whole
-// file read and converted at once, while the file bytes held never pass the bound.
+// Seeded: files of every encoding and 1 to 32 channels, plain or extensible with a channel mask
+// and fewer valid bits, some cut short mid-frame, read back with their record's shape and the
+// unused low bits zero; read in pieces of any size into any stream encoding over chunks of any
+// bound, sequentially and then at random, they give the whole file read and converted at once,
+// while the file bytes held never pass the bound.
 TEST(WavFiles, PiecesOfAFileEqualTheWholeFileAndStayWithinTheChunkBound) {
     std::mt19937 random(20261210);
     const Encoding files[] = {Encoding::Pcm8,  Encoding::Pcm16,   Encoding::Pcm24,
                               Encoding::Pcm32, Encoding::Float32, Encoding::Float64};
-    const Encoding streams[] = {Encoding::Pcm8, Encoding::Pcm16, Encoding::Pcm32, Encoding::Float32,
-                                Encoding::Float64};
+    const Encoding streams[] = {Encoding::Pcm8,  Encoding::Pcm16,   Encoding::Pcm24,
+                                Encoding::Pcm32, Encoding::Float32, Encoding::Float64};
     const std::string path = TempPath("rf_pieces.wav");
     for (int round = 0; round < 30; ++round) {
         AudioData a;
         a.encoding = files[random() % 6];
-        a.channels = WORD(1 + random() % 2);
+        a.channels = WORD(1 + random() % (round % 2 ? 2 : 32));
         a.rate = 8000;
+        a.extensible = random() % 2;
+        a.channelMask = a.extensible ? DWORD(random()) : 0;
+        const int container = IntegerBits(a.encoding);
+        if (container >= 24 && random() % 2) a.validBits = WORD(16 + random() % (container - 16));
         a.bytes.resize((500 + random() % 3000) * a.FrameBytes());
         for (uint8_t& b : a.bytes)
             b = uint8_t(random());
@@ -175,7 +186,20 @@ TEST(WavFiles, PiecesOfAFileEqualTheWholeFileAndStayWithinTheChunkBound) {
         AudioData whole;
         std::string error;
         ASSERT_TRUE(ReadWavFile(path, &whole, &error)) << error;
-        const Encoding stream = streams[random() % 5];
+        EXPECT_EQ(whole.channels, a.channels);
+        EXPECT_EQ(whole.validBits, a.validBits) << "round " << round;
+        EXPECT_EQ(whole.channelMask, a.channelMask) << "round " << round;
+        EXPECT_EQ(whole.extensible, a.extensible || a.channels > 2 || container > 16);
+        if (a.validBits != 0) {
+            const size_t width = BytesPerSample(a.encoding);
+            const uint32_t unused = (uint32_t(1) << (container - a.validBits)) - 1;
+            for (size_t i = 0; i < whole.bytes.size(); i += width) {
+                uint32_t low = 0;
+                std::memcpy(&low, &whole.bytes[i], 2);
+                ASSERT_EQ(low & unused, 0u) << "round " << round << " byte " << i;
+            }
+        }
+        const Encoding stream = streams[random() % 6];
         const std::vector<uint8_t> expect =
             stream == whole.encoding ? whole.bytes : ConvertAudio(whole, stream).bytes;
 

@@ -8,11 +8,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tools/common/WavFile.h"
 
 namespace {
 
@@ -91,8 +94,71 @@ class Resfilter : public ::testing::Test {
         ASSERT_EQ(std::system(("mkdir -p '" + kDir + "'").c_str()), 0);
         Write("in16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, Noise(2 * 5000, 16, 1));
         Write("in24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 48000, Noise(7000, 24, 2));
+        // Records libsndfile reads past: a 5.1 mask, valid bits under the container.
+        WriteShaped("in51.wav", Encoding::Float32, 6, 0x3F, 0, 3);
+        WriteShaped("in8ch.wav", Encoding::Pcm16, 8, 0, 0, 4);
+        WriteShaped("in20of32.wav", Encoding::Pcm32, 2, 0x3, 20, 5);
+    }
+    static void WriteShaped(const char* name, Encoding e, WORD channels, DWORD mask, WORD valid,
+                            unsigned seed) {
+        AudioData a;
+        a.encoding = e;
+        a.channels = channels;
+        a.rate = 44100;
+        a.channelMask = mask;
+        a.validBits = valid;
+        a.extensible = true;
+        const std::vector<double> noise = Noise(size_t(channels) * 3000, valid ? valid : 16, seed);
+        a.bytes.resize(noise.size() * BytesPerSample(e));
+        EncodeSamples(e, noise.data(), noise.size(), a.bytes.data(), valid);
+        ASSERT_TRUE(WriteWavFile(PathOf(name), a));
     }
 };
+
+// Wide and extensible inputs come out in their own samples, channels, mask and valid bits,
+// filtered (the unused low bits zero) or, bypassed, exactly as they went in; a bitstream is
+// refused.
+TEST_F(Resfilter, ChannelMasksAndValidBitsSurviveTheRun) {
+    for (const char* name : {"in51.wav", "in8ch.wav", "in20of32.wav", "in24.wav"}) {
+        SCOPED_TRACE(name);
+        AudioData in, out, bypassed;
+        std::string error;
+        ASSERT_TRUE(ReadWavFile(PathOf(name), &in, &error)) << error;
+        for (const char* options : {"--preset 13", "--direct --preset 13", "--bypass"}) {
+            ASSERT_EQ(RunTool(std::string("-q ") + options + " " + name + " shaped.wav"), 0);
+            ASSERT_TRUE(ReadWavFile(PathOf("shaped.wav"), &out, &error)) << error;
+            EXPECT_EQ(out.encoding, in.encoding);
+            EXPECT_EQ(out.channels, in.channels);
+            EXPECT_EQ(out.channelMask, in.channelMask);
+            EXPECT_EQ(out.validBits, in.validBits);
+            EXPECT_EQ(out.extensible,
+                      in.extensible || in.channels > 2 || in.encoding == Encoding::Pcm24);
+            ASSERT_EQ(out.bytes.size(), in.bytes.size());
+            if (std::string(options) == "--bypass") {
+                EXPECT_EQ(out.bytes, in.bytes);
+                continue;
+            }
+            EXPECT_NE(out.bytes, in.bytes) << options;
+            if (in.validBits == 0) continue;
+            const uint32_t unused = (1u << (32 - in.validBits)) - 1;
+            for (size_t i = 0; i < out.bytes.size(); i += 4) {
+                uint32_t low = 0;
+                std::memcpy(&low, &out.bytes[i], 2);
+                ASSERT_EQ(low & unused, 0u) << options << " at " << i;
+            }
+        }
+    }
+    std::vector<uint8_t> spdif;
+    ASSERT_TRUE(std::ifstream(PathOf("in16.wav"), std::ios::binary).good());
+    ASSERT_EQ(std::system(("cd '" + kDir +
+                           "' && cp in16.wav spdif.wav && printf '\\222' | dd "
+                           "of=spdif.wav bs=1 seek=20 conv=notrunc 2>/dev/null")
+                              .c_str()),
+              0);
+    std::string err;
+    EXPECT_EQ(RunTool("spdif.wav o.wav", &err), 2);
+    EXPECT_NE(err.find("S/PDIF"), std::string::npos) << err;
+}
 
 TEST_F(Resfilter, FileTypesAndDepthsRoundTripThroughLibsndfile) {
     const struct {
@@ -103,7 +169,7 @@ TEST_F(Resfilter, FileTypesAndDepthsRoundTripThroughLibsndfile) {
         double tolerance;  // what a shallower file loses
     } cases[] = {
         {"in16.wav", "a.wav", "", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0},
-        {"in24.wav", "b.wav", "", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 0},
+        {"in24.wav", "b.wav", "", SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 0},
         {"in24.wav", "c.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 0},
         {"in16.wav", "d.w64", "--bits 32", SF_FORMAT_W64 | SF_FORMAT_PCM_32, 0},
         {"in16.wav", "e.rf64", "", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 0},

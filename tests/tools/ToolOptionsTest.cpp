@@ -59,7 +59,7 @@ TEST(ToolOptions, BadInputIsRefusedWithItsReason) {
         {{"--wet", "nan", "a", "b"}, "not a number"},
         {{"--type", "notch", "a", "b"}, "low, band or high"},
         {{"--order", "3", "a", "b"}, "2 or 4"},
-        {{"--format", "pcm24", "a", "b"}, "--format"},
+        {{"--format", "pcm12", "a", "b"}, "--format"},
         {{"--block", "0", "a", "b"}, "--block"},
         {{"--envelope", "frequency:0:1:100", "a", "b"}, "PARAM:START"},
         {{"--envelope", "gain:0:1:0:1", "a", "b"}, "unknown parameter"},

@@ -46,10 +46,6 @@ int64_t Quantise(double value, int bits) {
 
 }  // namespace
 
-bool IsStreamEncoding(Encoding e) {
-    return e != Encoding::Pcm24;
-}
-
 size_t BytesPerSample(Encoding e) {
     return Info(e).bytes;
 }
@@ -61,7 +57,7 @@ const char* EncodingName(Encoding e) {
 bool ParseStreamEncoding(const std::string& text, Encoding* out) {
     for (int i = 0; i < 6; ++i) {
         const auto e = static_cast<Encoding>(i);
-        if (IsStreamEncoding(e) && text == kInfo[i].name) {
+        if (text == kInfo[i].name) {
             *out = e;
             return true;
         }
@@ -69,8 +65,8 @@ bool ParseStreamEncoding(const std::string& text, Encoding* out) {
     return false;
 }
 
-Encoding DefaultStreamEncoding(Encoding e) {
-    return e == Encoding::Pcm24 ? Encoding::Pcm32 : e;
+int IntegerBits(Encoding e) {
+    return e == Encoding::Float32 || e == Encoding::Float64 ? 0 : int(8 * BytesPerSample(e));
 }
 
 WAVEFORMATEX StreamWaveFormat(Encoding e, WORD channels, DWORD rate) {
@@ -102,8 +98,10 @@ void DecodeSamples(Encoding e, const uint8_t* in, size_t count, double* out) {
     }
 }
 
-void EncodeSamples(Encoding e, const double* in, size_t count, uint8_t* out) {
+void EncodeSamples(Encoding e, const double* in, size_t count, uint8_t* out, int validBits) {
     const size_t bytes = BytesPerSample(e);
+    const int container = int(8 * bytes);
+    const int bits = validBits > 0 && validBits < container ? validBits : container;
     for (size_t i = 0; i < count; ++i, out += bytes) {
         switch (e) {
             case Encoding::Pcm8:
@@ -118,7 +116,7 @@ void EncodeSamples(Encoding e, const double* in, size_t count, uint8_t* out) {
                 std::memcpy(out, &in[i], 8);
                 break;
             default:
-                WriteLittle(uint64_t(Quantise(in[i], int(8 * bytes))), bytes, out);
+                WriteLittle(uint64_t(Quantise(in[i], bits)) << (container - bits), bytes, out);
                 break;
         }
     }

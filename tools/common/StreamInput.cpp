@@ -5,14 +5,14 @@
 #include "tools/common/ResponsePlot.h"
 
 Encoding StreamEncodingFor(const ToolOptions& o, Encoding input) {
-    return o.direct ? Encoding::Float32 : o.hasFormat ? o.format : DefaultStreamEncoding(input);
+    return o.direct ? Encoding::Float32 : o.hasFormat ? o.format : input;
 }
 
 bool ToStreamAudio(const ToolOptions& o, const AudioData& input, AudioData* stream,
                    std::string* error) {
-    if (input.channels < 1 || input.channels > 2) {
+    if (input.channels < 1 || input.channels > 32) {
         *error = o.input + ": unsupported format: " + std::to_string(input.channels) +
-                 " channels (the filter takes mono or stereo)";
+                 " channels (the filter takes 1 to 32)";
         return false;
     }
     const Encoding encoding = StreamEncodingFor(o, input.encoding);

@@ -7,10 +7,11 @@
 #include "tools/common/WavFile.h"
 
 // The encoding the options ask for: 32-bit float with --direct, else --format, else the
-// input's own (24-bit PCM as 32-bit).
+// input's own.
 Encoding StreamEncodingFor(const ToolOptions& options, Encoding input);
 
-// Mono or stereo only, in StreamEncodingFor's encoding. False with a reason for bad input.
+// 1 to 32 channels, in StreamEncodingFor's encoding; the valid bits go with the input's own
+// container only. False with a reason for bad input.
 bool ToStreamAudio(const ToolOptions& options, const AudioData& input, AudioData* stream,
                    std::string* error);
 

@@ -221,7 +221,7 @@ bool ParseArguments(int argc, char** argv, Tool tool, ToolOptions* o, std::strin
         } else if (arg == "--format") {
             if (!value(&text)) return false;
             if (!ParseStreamEncoding(text, &o->format)) {
-                *error = "--format must be pcm8, pcm16, pcm32, float32 or float64";
+                *error = "--format must be pcm8, pcm16, pcm24, pcm32, float32 or float64";
                 return false;
             }
             o->hasFormat = true;
@@ -329,12 +329,17 @@ std::string ToolUsage(Tool tool) {
         {kNative, R"(INPUT: any file libsndfile reads, or - for stdin.
 OUTPUT: its type follows its extension: .wav (or none; RF64 past 4 GiB), .w64, .rf64, .flac,
   .aiff, .caf or .au; - writes stdout: WAV with its sizes left open, or --file-type flac or au.
-  Its samples are the stream's, but 24-bit input, streamed as pcm32, is written at 24 bits,
-  rounded to nearest. An input shorter than its header claims fails (exit 1) and keeps the
+  Its samples, channel mask and valid bits are the input's. An input shorter than its header claims fails (exit 1) and keeps the
   output written so far.
 )"},
-        {kHost, R"(INPUT and OUTPUT: WAV files. OUTPUT holds the stream's samples, but 24-bit input,
-  streamed as pcm32, is written at 24 bits, rounded to nearest.
+        {kHost,
+         R"(INPUT and OUTPUT: WAV files. OUTPUT keeps the input's samples, channel mask and valid
+  bits.
+)"},
+        {kBoth,
+         R"(Formats: PCM of 8, 16, 24 (packed) or 32 bits, valid bits kept; float of 32 or 64 bits;
+  1 to 32 channels; plain or extensible WAV with any channel mask. S/PDIF bitstreams
+  (tag 0x0092, IEC 61937) are refused.
 )"},
         {kBoth, R"(  --preset NAME|INDEX         applied first
   --frequency HZ  --resonance PCT  --type low|band|high  --order 2|4  --wet PCT  --bypass
@@ -345,8 +350,8 @@ OUTPUT: its type follows its extension: .wav (or none; RF64 past 4 GiB), .w64, .
                               CURVE jump|linear|square|invsquare|sine (default linear);
                               sine holds FROM, as jump does; an envelope removes the earlier
                               ones it overlaps, with a warning
-  --format pcm8|pcm16|pcm32|float32|float64
-                              stream format (default: the input's; 24-bit PCM streams as pcm32);
+  --format pcm8|pcm16|pcm24|pcm32|float32|float64
+                              stream format (default: the input's, valid bits and all);
                               the output file keeps the input's samples
   --block FRAMES              media samples of that many frames (the last one shorter)
   --direct                    through the direct float-buffer interface, 32-bit float

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "stream/WaveFormatCheck.h"
 #include "tools/common/System.h"
 
 namespace {
@@ -66,12 +67,21 @@ bool ParseFormat(const uint8_t* p, uint32_t size, AudioData* audio, std::string*
     }
     uint16_t tag = Le16(p);
     const uint16_t channels = Le16(p + 2), align = Le16(p + 12), bits = Le16(p + 14);
-    if (tag == 0xFFFE) {
+    const bool extensible = tag == 0xFFFE;
+    WORD validBits = 0;
+    DWORD mask = 0;
+    if (extensible) {
         if (size < 40 || std::memcmp(p + 28, kSubFormatTail, 12) != 0 || Le16(p + 26) != 0) {
             *error = "an extensible format with an unknown sub-format";
             return false;
         }
         tag = Le16(p + 24);
+        validBits = Le16(p + 18);
+        mask = Le32(p + 20);
+    }
+    if (tag == 0x0092) {
+        *error = kBitstreamRefusal;
+        return false;
     }
     Encoding e;
     if (!EncodingOf(tag, bits, &e)) {
@@ -83,13 +93,31 @@ bool ParseFormat(const uint8_t* p, uint32_t size, AudioData* audio, std::string*
         *error = "an inconsistent format chunk";
         return false;
     }
+    // The filter's own rule for what it streams, so both tools refuse what it would.
+    WAVEFORMATEX stored;
+    WORD valid = 0;
+    if (channels > 32) {
+        *error = "unsupported format: " + std::to_string(channels) + " channels (1 to 32)";
+        return false;
+    }
+    if (FAILED(CheckWaveFormat(p, size, &stored, &valid))) {
+        *error = "unsupported format (" + std::to_string(bits) + "-bit samples with " +
+                 std::to_string(validBits) + " valid bits)";
+        return false;
+    }
     audio->encoding = e;
     audio->channels = channels;
     audio->rate = Le32(p + 4);
+    audio->extensible = extensible;
+    audio->channelMask = mask;
+    audio->validBits = valid < bits ? valid : 0;
     return true;
 }
 
 }  // namespace
+
+const char kBitstreamRefusal[] =
+    "an S/PDIF bitstream (tag 0x0092, IEC 61937), not PCM: it cannot be filtered";
 
 namespace {
 
@@ -193,10 +221,10 @@ bool ReadWavFile(const std::string& path, AudioData* audio, std::string* error) 
 }
 
 AudioData ConvertAudio(const AudioData& audio, Encoding to) {
-    AudioData out;
+    AudioData out = audio;
+    out.bytes.clear();
     out.encoding = to;
-    out.channels = audio.channels;
-    out.rate = audio.rate;
+    if (to != audio.encoding) out.validBits = 0;
     const size_t count = audio.Frames() * audio.channels;
     std::vector<double> values(count);
     DecodeSamples(audio.encoding, audio.bytes.data(), count, values.data());
@@ -206,11 +234,11 @@ AudioData ConvertAudio(const AudioData& audio, Encoding to) {
 }
 
 size_t ConvertSamples(Encoding from, Encoding to, const uint8_t* in, size_t count,
-                      std::vector<uint8_t>* out) {
+                      std::vector<uint8_t>* out, int validBits) {
     std::vector<double> values(count);
     DecodeSamples(from, in, count, values.data());
     out->resize(count * BytesPerSample(to));
-    EncodeSamples(to, values.data(), count, out->data());
+    EncodeSamples(to, values.data(), count, out->data(), validBits);
     if (to == Encoding::Float64) return 0;
     size_t clipped = 0;
     if (to == Encoding::Float32) {
@@ -219,7 +247,8 @@ size_t ConvertSamples(Encoding from, Encoding to, const uint8_t* in, size_t coun
         return clipped;
     }
     // What EncodeSamples clamps: values that round (halves away from zero) out of range.
-    const double scale = std::ldexp(1.0, int(8 * BytesPerSample(to)) - 1);
+    const int bits = validBits > 0 && validBits < IntegerBits(to) ? validBits : IntegerBits(to);
+    const double scale = std::ldexp(1.0, bits - 1);
     for (double v : values)
         clipped += v * scale >= scale - 0.5 || v * scale <= -scale - 0.5 ? 1 : 0;
     return clipped;
@@ -227,8 +256,10 @@ size_t ConvertSamples(Encoding from, Encoding to, const uint8_t* in, size_t coun
 
 namespace {
 
-// RIFF, fmt (with fact for float) and data headers in front of the samples.
-uint64_t WavHeaderBytes(Encoding stored) {
+// RIFF, fmt (with fact for float and for every extensible record) and data headers in front of
+// the samples.
+uint64_t WavHeaderBytes(Encoding stored, bool extensible) {
+    if (extensible) return 80;
     return stored == Encoding::Float32 || stored == Encoding::Float64 ? 58 : 44;
 }
 
@@ -238,14 +269,27 @@ constexpr uint64_t kStreamDataBytes = 0x7FFFF000u;
 
 }  // namespace
 
-bool FitsPlainWav(Encoding stored, uint64_t dataBytes) {
-    return WavHeaderBytes(stored) - 8 + dataBytes + (dataBytes & 1) <= 0xFFFFFFFFu;
+WavShape ShapeFor(const AudioData& input, Encoding stored) {
+    WavShape shape;
+    shape.extensible = input.extensible || input.channels > 2 || IntegerBits(stored) > 16;
+    shape.channelMask = input.channelMask;
+    if (stored == input.encoding) shape.validBits = input.validBits;
+    return shape;
 }
 
-void WavWriter::Reset(Encoding encoding, WORD channels, DWORD rate, Encoding stored) {
+bool FitsPlainWav(Encoding stored, uint64_t dataBytes, bool extensible) {
+    return WavHeaderBytes(stored, extensible) - 8 + dataBytes + (dataBytes & 1) <= 0xFFFFFFFFu;
+}
+
+void WavWriter::Reset(Encoding encoding, WORD channels, DWORD rate, Encoding stored,
+                      const WavShape& shape) {
     Abandon();
     encoding_ = encoding;
     stored_ = stored;
+    shape_ = shape;
+    // Valid bits name part of an integer container; anything else has none to name.
+    const int container = IntegerBits(stored);
+    if (container < 24 || shape_.validBits >= container) shape_.validBits = 0;
     clipped_ = 0;
     channels_ = channels;
     rate_ = rate;
@@ -254,9 +298,13 @@ void WavWriter::Reset(Encoding encoding, WORD channels, DWORD rate, Encoding sto
     error_.clear();
 }
 
+bool WavWriter::Extensible() const {
+    return shape_.extensible || shape_.validBits != 0;
+}
+
 bool WavWriter::Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate,
-                     Encoding stored) {
-    Reset(encoding, channels, rate, stored);
+                     Encoding stored, const WavShape& shape) {
+    Reset(encoding, channels, rate, stored, shape);
     path_ = path;
     temporary_ = path + ".partial";
     streaming_ = false;
@@ -266,8 +314,8 @@ bool WavWriter::Open(const std::string& path, Encoding encoding, WORD channels, 
 }
 
 bool WavWriter::OpenStream(std::FILE* stream, Encoding encoding, WORD channels, DWORD rate,
-                           Encoding stored) {
-    Reset(encoding, channels, rate, stored);
+                           Encoding stored, const WavShape& shape) {
+    Reset(encoding, channels, rate, stored, shape);
     streaming_ = true;
     file_ = stream;
     const uint64_t align = channels * BytesPerSample(stored);
@@ -282,23 +330,32 @@ bool WavWriter::Fail(const std::string& why) {
 
 bool WavWriter::WriteHeader(uint64_t dataBytes) {
     const WAVEFORMATEX f = StreamWaveFormat(stored_, channels_, rate_);
-    const bool isFloat = f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT;
-    const uint32_t fmtBytes = isFloat ? 18 : 16;
+    const bool isFloat = f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT, extensible = Extensible();
+    const uint32_t fmtBytes = extensible ? 40 : isFloat ? 18 : 16;
     const uint32_t data = uint32_t(dataBytes), pad = data & 1;
     std::vector<uint8_t> h;
     PutTag(h, "RIFF");
-    Put32(h, uint32_t(WavHeaderBytes(stored_) - 8) + data + pad);
+    Put32(h, uint32_t(WavHeaderBytes(stored_, extensible) - 8) + data + pad);
     PutTag(h, "WAVE");
     PutTag(h, "fmt ");
     Put32(h, fmtBytes);
-    Put16(h, f.wFormatTag);
+    Put16(h, extensible ? WORD(0xFFFE) : f.wFormatTag);
     Put16(h, f.nChannels);
     Put32(h, f.nSamplesPerSec);
     Put32(h, f.nAvgBytesPerSec);
     Put16(h, f.nBlockAlign);
     Put16(h, f.wBitsPerSample);
-    if (isFloat) {
+    if (extensible) {
+        Put16(h, 22);  // cbSize
+        Put16(h, shape_.validBits ? shape_.validBits : f.wBitsPerSample);
+        Put32(h, shape_.channelMask);
+        Put16(h, f.wFormatTag);  // the sub-format GUID: the tag, then the shared tail
+        Put16(h, 0);
+        h.insert(h.end(), kSubFormatTail, kSubFormatTail + 12);
+    } else if (isFloat) {
         Put16(h, 0);  // cbSize
+    }
+    if (extensible || isFloat) {
         PutTag(h, "fact");
         Put32(h, 4);
         Put32(h, data / f.nBlockAlign);
@@ -311,16 +368,16 @@ bool WavWriter::WriteHeader(uint64_t dataBytes) {
 
 bool WavWriter::Append(const void* data, size_t bytes) {
     if (file_ == nullptr || failed_) return false;
-    if (stored_ != encoding_) {
+    if (stored_ != encoding_ || shape_.validBits != 0) {
         const size_t count = bytes / BytesPerSample(encoding_);
         clipped_ += ConvertSamples(encoding_, stored_, static_cast<const uint8_t*>(data), count,
-                                   &converted_);
+                                   &converted_, shape_.validBits);
         data = converted_.data();
         bytes = converted_.size();
     }
     // The header's 32-bit sizes must hold the file: refuse to write one that would lie about it.
     // A stream's header claims no size of its own.
-    if (!streaming_ && !FitsPlainWav(stored_, dataBytes_ + bytes))
+    if (!streaming_ && !FitsPlainWav(stored_, dataBytes_ + bytes, Extensible()))
         return Fail("past the 4 GiB a WAV file holds");
     if (std::fwrite(data, 1, bytes, file_) != bytes) return Fail(std::strerror(errno));
     dataBytes_ += bytes;
@@ -362,6 +419,7 @@ void WavWriter::Abandon() {
 
 bool WriteWavFile(const std::string& path, const AudioData& audio) {
     WavWriter writer;
-    return writer.Open(path, audio.encoding, audio.channels, audio.rate) &&
+    return writer.Open(path, audio.encoding, audio.channels, audio.rate, audio.encoding,
+                       ShapeFor(audio, audio.encoding)) &&
            writer.Append(audio.bytes.data(), audio.bytes.size()) && writer.Commit();
 }

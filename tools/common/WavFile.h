@@ -13,6 +13,11 @@ struct AudioData {
     Encoding encoding = Encoding::Pcm16;
     WORD channels = 0;
     DWORD rate = 0;
+    // What an extensible format record adds: the PCM bits that carry the signal (0: the whole
+    // container) and the speakers (0: none named). Kept so the output says what the input said.
+    WORD validBits = 0;
+    DWORD channelMask = 0;
+    bool extensible = false;
     std::vector<uint8_t> bytes;  // interleaved little-endian samples, whole frames
 
     size_t FrameBytes() const { return channels * BytesPerSample(encoding); }
@@ -35,21 +40,37 @@ bool IsStreamedDataSize(uint64_t bytes, uint64_t frameBytes);
 bool ReadWavLayout(const std::string& path, AudioData* format, WavLayout* layout,
                    std::string* error);
 
-// Reads a RIFF WAVE file of PCM (8, 16, 24, 32 bits) or IEEE float (32, 64 bits), plain or
-// extensible. On failure returns false with a one-line reason in *error.
+// Why a WAV file holding an S/PDIF bitstream is refused: the reason ReadWavLayout gives.
+extern const char kBitstreamRefusal[];
+
+// Reads a RIFF WAVE file of PCM (8, 16, 24, 32 bits, 16 up to the container valid in 24 and 32) or
+// IEEE float (32, 64 bits), 1 to 32 channels, plain or extensible with any channel mask: the
+// formats the filter takes. S/PDIF bitstreams and other tags are refused. On failure returns false
+// with a one-line reason in *error.
 bool ReadWavFile(const std::string& path, AudioData* audio, std::string* error);
 
 // Converts audio to another encoding through DecodeSamples and EncodeSamples.
 AudioData ConvertAudio(const AudioData& audio, Encoding to);
 
 // Converts `count` samples as ConvertAudio does, returning how many the conversion clipped: values
-// beyond an integer's range, or beyond a 32-bit float's.
+// beyond an integer's range (or its `validBits`, when fewer), or beyond a 32-bit float's.
 size_t ConvertSamples(Encoding from, Encoding to, const uint8_t* in, size_t count,
-                      std::vector<uint8_t>* out);
+                      std::vector<uint8_t>* out, int validBits = 0);
 
 // Whether `dataBytes` of `stored` samples fit a plain WAV file: its 32-bit RIFF size holds the
 // header's chunks and the pad byte as well as the samples. A longer file has to be RF64.
-bool FitsPlainWav(Encoding stored, uint64_t dataBytes);
+bool FitsPlainWav(Encoding stored, uint64_t dataBytes, bool extensible = false);
+
+// How a file's format record is written: extensible when the input's was, or when the platform
+// asks for one (more than 2 channels, or PCM of more than 16 bits), with the input's channel mask
+// and valid bits; plain otherwise. The valid bits hold only while the samples keep the input's
+// container; a conversion to other samples writes them whole.
+struct WavShape {
+    bool extensible = false;
+    DWORD channelMask = 0;
+    WORD validBits = 0;  // 0: the container's
+};
+WavShape ShapeFor(const AudioData& input, Encoding stored);
 
 // Writes a WAV file of a stream encoding under a temporary name and gives it its real name only
 // when Commit succeeds, so a failed run never leaves a half-written file behind.
@@ -61,8 +82,10 @@ class WavWriter {
     WavWriter& operator=(const WavWriter&) = delete;
 
     // Appended samples are in `encoding`; the file holds them in `stored`, 24-bit PCM included.
+    // With fewer valid bits than the container, the samples written are rounded to them and
+    // their unused low bits are zero, as the format record promises.
     bool Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate,
-              Encoding stored);
+              Encoding stored, const WavShape& shape = WavShape());
     bool Open(const std::string& path, Encoding encoding, WORD channels, DWORD rate) {
         return Open(path, encoding, channels, rate, encoding);
     }
@@ -70,7 +93,7 @@ class WavWriter {
     // be known, so they say "as long as can be" as other streaming writers do, and readers of
     // pipes read to the end.
     bool OpenStream(std::FILE* stream, Encoding encoding, WORD channels, DWORD rate,
-                    Encoding stored);
+                    Encoding stored, const WavShape& shape = WavShape());
     bool Append(const void* data, size_t bytes);
     // Completes the header and renames the file into place; a stream is flushed.
     bool Commit();
@@ -83,13 +106,16 @@ class WavWriter {
     const std::string& Error() const { return error_; }
 
   private:
-    void Reset(Encoding encoding, WORD channels, DWORD rate, Encoding stored);
+    void Reset(Encoding encoding, WORD channels, DWORD rate, Encoding stored,
+               const WavShape& shape);
+    bool Extensible() const;
     bool WriteHeader(uint64_t dataBytes);
     bool Fail(const std::string& why);
 
     std::FILE* file_ = nullptr;
     std::string path_, temporary_;
     Encoding encoding_ = Encoding::Pcm16, stored_ = Encoding::Pcm16;
+    WavShape shape_;
     std::vector<uint8_t> converted_;
     uint64_t clipped_ = 0;
     WORD channels_ = 0;
@@ -100,5 +126,5 @@ class WavWriter {
     std::string error_;
 };
 
-// Writes a whole file at once.
+// Writes a whole file at once, in the shape its format asks for.
 bool WriteWavFile(const std::string& path, const AudioData& audio);

@@ -45,6 +45,7 @@ void WavPieceReader::Close() {
 AudioData WavPieceReader::StreamFormat() const {
     AudioData f = format_;
     f.encoding = stream_;
+    if (stream_ != format_.encoding) f.validBits = 0;  // they belong to the file's container
     return f;
 }
 

@@ -27,16 +27,29 @@ std::wstring Widen(const std::string& text) {
 
 HRESULT MakeSource(WavPieceReader& input, uint32_t block, IBaseFilter** out) {
     const AudioData audio = input.StreamFormat();
-    WAVEFORMATEX format = StreamWaveFormat(audio.encoding, audio.channels, audio.rate);
+    const WAVEFORMATEX plain = StreamWaveFormat(audio.encoding, audio.channels, audio.rate);
+    // The file's own record, as the push source offers it: extensible with its valid bits and
+    // channel mask when the file had them or the platform asks for them.
+    const WavShape shape = ShapeFor(audio, audio.encoding);
+    WAVEFORMATEXTENSIBLE wave{};
+    wave.Format = plain;
+    const bool extensible = shape.extensible || shape.validBits != 0;
+    if (extensible) {
+        wave.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+        wave.Format.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+        wave.Samples.wValidBitsPerSample = shape.validBits ? shape.validBits : plain.wBitsPerSample;
+        wave.dwChannelMask = shape.channelMask;
+        wave.SubFormat =
+            plain.wFormatTag == WAVE_FORMAT_PCM ? MEDIASUBTYPE_PCM : MEDIASUBTYPE_IEEE_FLOAT;
+    }
     AM_MEDIA_TYPE type{};
     type.majortype = MEDIATYPE_Audio;
-    type.subtype =
-        format.wFormatTag == WAVE_FORMAT_PCM ? MEDIASUBTYPE_PCM : MEDIASUBTYPE_IEEE_FLOAT;
+    type.subtype = plain.wFormatTag == WAVE_FORMAT_PCM ? MEDIASUBTYPE_PCM : MEDIASUBTYPE_IEEE_FLOAT;
     type.bFixedSizeSamples = TRUE;
-    type.lSampleSize = format.nBlockAlign;
+    type.lSampleSize = plain.nBlockAlign;
     type.formattype = FORMAT_WaveFormatEx;
-    type.cbFormat = sizeof format;
-    type.pbFormat = reinterpret_cast<BYTE*>(&format);
+    type.cbFormat = extensible ? sizeof wave : sizeof plain;
+    type.pbFormat = reinterpret_cast<BYTE*>(&wave);
     std::unique_ptr<SampleFeed> feed(new (std::nothrow)
                                          WavFeed(input, ScheduleCursor::Block(block, audio.rate)));
     PushSource* source = nullptr;
@@ -54,7 +67,9 @@ bool WriteStreamCopy(const ToolOptions& o, WavPieceReader& input, const std::str
     std::vector<uint8_t> bytes(piece * input.StreamFrameBytes());
     WavWriter writer;
     *error = path + ": cannot be written";
-    if (!writer.Open(path, format.encoding, format.channels, format.rate)) return false;
+    if (!writer.Open(path, format.encoding, format.channels, format.rate, format.encoding,
+                     ShapeFor(format, format.encoding)))
+        return false;
     for (uint64_t at = 0; at < input.Frames(); at += piece) {
         const size_t frames = input.Frames() - at < piece ? size_t(input.Frames() - at) : piece;
         if (!input.Read(at, frames, bytes.data())) {

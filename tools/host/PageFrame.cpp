@@ -34,7 +34,8 @@ int ShowPageFrame(const ToolOptions& o, HostFilter& host, WavPieceReader& input,
     const bool playing = !o.input.empty();
     if (playing) {
         const AudioData audio = input.StreamFormat();
-        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate, stored)) {
+        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate, stored,
+                         ShapeFor(input.FileFormat(), stored))) {
             std::fprintf(stderr, "%s: %s: cannot be written\n", tool, o.output.c_str());
             return 2;
         }

@@ -137,7 +137,8 @@ int Run(const ToolOptions& o) {
     if (!o.input.empty()) {
         WavWriter writer;
         const Encoding stored = StoredEncodingFor(o, source.encoding);
-        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate, stored))
+        if (!writer.Open(o.output, audio.encoding, audio.channels, audio.rate, stored,
+                         ShapeFor(input.FileFormat(), stored)))
             return BadInput(o.output + ": cannot be written");
         GraphResult result;
         if (o.direct) {

@@ -49,6 +49,14 @@ InputFile::~InputFile() {
 }
 
 bool InputFile::Open(const std::string& path, std::string* error) {
+    if (path != "-") {
+        // A bitstream in a WAV file is not audio to filter, whatever libsndfile makes of it.
+        AudioData header;
+        WavLayout layout;
+        if (!ReadWavLayout(path, &header, &layout, error) && *error == kBitstreamRefusal)
+            return false;
+        error->clear();
+    }
     SF_INFO info{};
     file_ = sf_open(path.c_str(), SFM_READ, &info);
     if (file_ == nullptr) {
@@ -94,6 +102,13 @@ void InputFile::FindExpected(const std::string& path, int major) {
         // libsndfile cuts a WAV's length to the file's, so a truncated file would pass
         // unnoticed: the data chunk's own size is the claim.
         expected_ = layout.claimedFrames;
+        // It also reads past the extensible record's valid bits and channel mask, which the
+        // stream and the output keep.
+        if (header.encoding == format_.encoding && header.channels == format_.channels) {
+            format_.validBits = header.validBits;
+            format_.channelMask = header.channelMask;
+            format_.extensible = header.extensible;
+        }
     }
 }
 

@@ -71,8 +71,8 @@ std::string LibraryError(SNDFILE* file) {
 
 }  // namespace
 
-bool PlanOutput(const ToolOptions& o, Encoding input, const AudioData& stream, uint64_t frames,
-                OutputPlan* plan, std::string* error) {
+bool PlanOutput(const ToolOptions& o, const AudioData& input, const AudioData& stream,
+                uint64_t frames, OutputPlan* plan, std::string* error) {
     plan->toStdout = o.output == "-";
     plan->type = o.fileType;
     if (plan->type.empty() && !plan->toStdout) plan->type = FileExtension(o.output);
@@ -90,7 +90,8 @@ bool PlanOutput(const ToolOptions& o, Encoding input, const AudioData& stream, u
             "- cannot take " + plan->type + ", which seeks back to its header: use wav, flac or au";
         return false;
     }
-    plan->stored = StoredEncodingFor(o, input);
+    plan->stored = StoredEncodingFor(o, input.encoding);
+    plan->shape = ShapeFor(input, plan->stored);
     const int sub = SubFormat(plan->stored, o.kind, type->major);
     plan->format = type->major | sub;
     SF_INFO info{};
@@ -105,7 +106,8 @@ bool PlanOutput(const ToolOptions& o, Encoding input, const AudioData& stream, u
     const uint64_t bytes = frames * stream.channels * BytesPerSample(plan->stored);
     // A pipe takes WAV with the sizes left open, as other streaming writers send it.
     plan->wavWriter = type->major == SF_FORMAT_WAV &&
-                      (plan->toStdout || (frames != 0 && FitsPlainWav(plan->stored, bytes)));
+                      (plan->toStdout ||
+                       (frames != 0 && FitsPlainWav(plan->stored, bytes, plan->shape.extensible)));
     // Past 4 GiB, or of a length not known in advance, WAV is written as RF64, which libsndfile
     // turns back into plain WAV at the end if it fits after all.
     if (type->major == SF_FORMAT_WAV && !plan->wavWriter) plan->format = SF_FORMAT_RF64 | sub;
@@ -131,9 +133,9 @@ bool OutputFile::Open(const std::string& path, const OutputPlan& plan, const Aud
     }
     if (plan.wavWriter) {
         const bool ok = plan.toStdout ? wav_.OpenStream(stdout, stream.encoding, stream.channels,
-                                                        stream.rate, plan.stored)
+                                                        stream.rate, plan.stored, plan.shape)
                                       : wav_.Open(path, stream.encoding, stream.channels,
-                                                  stream.rate, plan.stored);
+                                                  stream.rate, plan.stored, plan.shape);
         if (!ok) error_ = wav_.Error();
         return ok;
     }

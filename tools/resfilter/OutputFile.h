@@ -16,13 +16,14 @@ struct OutputPlan {
     std::string type;  // wav, w64, rf64, aiff, caf, flac or au
     int format = 0;    // libsndfile's major and sub-format
     Encoding stored = Encoding::Pcm16;
+    WavShape shape;          // the input's record, as WavWriter writes it
     bool wavWriter = false;  // WavWriter writes it
     bool toStdout = false;
 };
 
 // Decides the output for a stream of `stream`'s format from an input of `input`, about
 // `frames` frames long (0 when unknown). False with one line for what libsndfile cannot write.
-bool PlanOutput(const ToolOptions& options, Encoding input, const AudioData& stream,
+bool PlanOutput(const ToolOptions& options, const AudioData& input, const AudioData& stream,
                 uint64_t frames, OutputPlan* plan, std::string* error);
 
 // Written under a temporary name and renamed into place by Commit, as WavWriter does; stdout is

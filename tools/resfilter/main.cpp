@@ -144,7 +144,7 @@ int Process(const ToolOptions& o, Core& core, InputFile& in, const AudioData& st
         if (FAILED(core.driver.Init(stream.channels, stream.rate)))
             return Failure("the filter could not stream");
     } else {
-        core.driver.StoreFormat(format);
+        core.driver.StoreFormat(format, stream.validBits);
         if (FAILED(core.driver.StartStreaming())) return Failure("the filter could not stream");
     }
     // About a second and a half of samples per chunk at the parser's cuts.
@@ -237,7 +237,7 @@ int Run(const ToolOptions& o) {
         if (!ToStreamAudio(o, in.Format(), &audio, &error)) return BadInput(error);
         if (o.gainDb != 0) in.SetGain(std::pow(10.0, o.gainDb / 20));
         in.SetTail(uint64_t(std::llround(o.tail * audio.rate)));
-        if (!PlanOutput(o, in.Format().encoding, audio, in.ClaimedFrames(), &plan, &error))
+        if (!PlanOutput(o, in.Format(), audio, in.ClaimedFrames(), &plan, &error))
             return BadInput(error);
     }
     if (!ApplySettings(o, preset, core, &error)) return BadInput(error);
