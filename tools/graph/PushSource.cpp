@@ -147,9 +147,9 @@ HRESULT PushSource::Create(const AM_MEDIA_TYPE& type, std::unique_ptr<SampleFeed
     *out = nullptr;
     if (feed == nullptr) return E_POINTER;
     if (!IsUsableAudioType(type)) return VFW_E_INVALIDMEDIATYPE;
-    const WORD align = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat)->nBlockAlign;
-    if (feed->LargestBytes() > size_t(LONG_MAX) || feed->LargestBytes() % align != 0)
-        return E_INVALIDARG;
+    // Each sample's length is checked against its own format where the feed is made: with
+    // formats changing in band, the largest need not fit the first format's blocks.
+    if (feed->LargestBytes() > size_t(LONG_MAX)) return E_INVALIDARG;
     auto* source = new (std::nothrow) PushSource(std::move(feed));
     if (source == nullptr) return E_OUTOFMEMORY;
     HRESULT hr = MediaTypeCopy(&source->type_, type);
