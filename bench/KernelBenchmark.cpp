@@ -253,4 +253,4 @@ BENCHMARK(Conversion)
     ->Args({32, 24});
 BENCHMARK(RampAgainstStatic)
     ->ArgNames({"ch", "order", "avx"})
-    ->ArgsProduct({{1, 2}, {0, 1}, {1, 0}});
+    ->ArgsProduct({{1, 2, 6, 8}, {0, 1}, {1, 0}});

@@ -51,9 +51,13 @@ struct SvfPair {
     __m128d low, high, band;
 };
 
+// A state that small is rare while signal flows, so the test is a branch rather than a mask:
+// predicted, it leaves the recurrence's chain, which is what bounds these loops.
 inline __m128d FlushPair(__m128d v) {
     const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), v);
-    return _mm_andnot_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(0x1p-32)), v);
+    const __m128d tiny = _mm_cmplt_pd(magnitude, _mm_set1_pd(0x1p-32));
+    if (__builtin_expect(_mm_movemask_pd(tiny) != 0, 0)) return _mm_andnot_pd(tiny, v);
+    return v;
 }
 
 template <int Type>
@@ -110,7 +114,9 @@ template <typename Sample, bool Fourth, int Type, bool Moving>
 void SvfLoopStereo(DspCore* core, Sample* buffer, DWORD frames) {
     SvfPair first = PackStates(core->states[0], core->states[1]);
     SvfPair second = PackStates(core->states[2], core->states[3]);
-    ForEachFrame<Moving, false>(
+    // In second order the pair is one short chain, like mono's, with idle cycles for the next
+    // run's coefficients.
+    ForEachFrame<Moving, !Fourth>(
         core, frames, [&](DWORD n, double fc, double dc, double wc, double yc) {
             const __m128d f = _mm_set1_pd(fc), d = _mm_set1_pd(dc);
             Sample* frame = buffer + size_t(n) * 2;
@@ -211,9 +217,7 @@ void SvfLoopMany(DspCore* core, Sample* buffer, DWORD frames, int channels) {
 template <typename Sample, int Channels, bool Fourth, int Type, bool Moving>
 void SvfLoop(DspCore* core, Sample* buffer, DWORD frames) {
 #ifdef __SSE2__
-    // Only where it pays: in second order the two scalar chains already overlap, unless moving
-    // ramps add the work of their coefficients, for which the packed form leaves more room.
-    if constexpr (Channels == 2 && (Fourth || Moving)) {
+    if constexpr (Channels == 2) {
         SvfLoopStereo<Sample, Fourth, Type, Moving>(core, buffer, frames);
         return;
     }
