@@ -10,11 +10,12 @@
 
 #include "platform/Platform.h"
 
-// The format record a file carries: 16 bytes plain, 40 extensible. `valid` 0 is the container.
+// The format record a file carries: 16 bytes plain, 40 extensible (also on request). `valid`
+// 0 is the container.
 inline std::vector<uint8_t> WaveRecord(WORD tag, WORD channels, DWORD rate, WORD bits,
-                                       WORD valid = 0) {
+                                       WORD valid = 0, bool extensible = false) {
     if (valid == 0) valid = bits;
-    const bool extensible = tag == WAVE_FORMAT_IEEE_FLOAT || channels > 2 || valid != bits;
+    extensible = extensible || tag == WAVE_FORMAT_IEEE_FLOAT || channels > 2 || valid != bits;
     std::vector<uint8_t> fmt(extensible ? 40 : 16);
     const WORD align = WORD(bits / 8 * channels);
     const DWORD bytesPerSecond = rate * align;
