@@ -194,7 +194,9 @@ STDMETHODIMP ResonantDmo::SetInputType(DWORD index, const DMO_MEDIA_TYPE* type, 
     }
     if (!type) return E_POINTER;
     WAVEFORMATEX stored;
-    if (FAILED(CheckDmoAudioType(AsMediaType(type), &stored))) return DMO_E_TYPE_NOT_ACCEPTED;
+    WORD valid = 0;
+    if (FAILED(CheckDmoAudioType(AsMediaType(type), &stored, &valid)))
+        return DMO_E_TYPE_NOT_ACCEPTED;
     if (flags & DMO_SET_TYPEF_TEST_ONLY) return S_OK;
     AM_MEDIA_TYPE copy{};
     const HRESULT hr = MediaTypeCopy(&copy, *AsMediaType(type));
@@ -208,7 +210,7 @@ STDMETHODIMP ResonantDmo::SetInputType(DWORD index, const DMO_MEDIA_TYPE* type, 
     MediaTypeClear(&inputType_);
     inputType_ = copy;
     inputSet_ = true;
-    driver_.StoreFormat(stored);
+    driver_.StoreFormat(stored, valid);
     NotifyWindows(0);
     return S_OK;
 }

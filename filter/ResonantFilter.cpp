@@ -5,7 +5,6 @@
 #include <new>
 
 #include "filter/AudioTypeCheck.h"
-#include "stream/WaveFormatCheck.h"
 
 IUnknown* ResonantFilter::Create(IUnknown* outer, HRESULT* result) {
     auto* filter = new (std::nothrow) ResonantFilter(outer, result);
@@ -60,9 +59,10 @@ HRESULT ResonantFilter::CheckInputType(const AM_MEDIA_TYPE* type) {
 HRESULT ResonantFilter::SetMediaType(PIN_DIRECTION direction, const AM_MEDIA_TYPE* type) {
     InPlaceFilter::SetMediaType(direction, type);
     WAVEFORMATEX stored;
+    WORD valid = 0;
     // Only a type that passed CheckInputType gets here; refuse anything else all the same.
-    if (FAILED(CheckWaveFormat(type->pbFormat, type->cbFormat, &stored))) return E_INVALIDARG;
-    driver_.StoreFormat(stored);
+    if (FAILED(CheckAudioType(type, &stored, &valid))) return E_INVALIDARG;
+    driver_.StoreFormat(stored, valid);
     NotifyWindows(direction == PINDIR_INPUT ? 0 : 1);
     return S_OK;
 }
@@ -82,10 +82,13 @@ void ResonantFilter::LeavingStopped() {
     // stopped since: the pins stream in the type they were connected with.
     if (!InputConnected()) return;
     WAVEFORMATEX stored, current;
-    const AM_MEDIA_TYPE& type = InputPinRef().ConnectedType();
-    if (FAILED(CheckWaveFormat(type.pbFormat, type.cbFormat, &stored))) return;
-    if (driver_.CopyFormat(&current) && memcmp(&current, &stored, sizeof stored) == 0) return;
-    driver_.StoreFormat(stored);
+    WORD valid = 0, currentValid = 0;
+    if (FAILED(CheckAudioType(&InputPinRef().ConnectedType(), &stored, &valid))) return;
+    // The valid bits count too: the record alone cannot tell 24 in 32 from a full 32.
+    if (driver_.CopyFormat(&current, &currentValid) && currentValid == valid &&
+        memcmp(&current, &stored, sizeof stored) == 0)
+        return;
+    driver_.StoreFormat(stored, valid);
     NotifyWindows(0);
 }
 
@@ -95,9 +98,10 @@ void ResonantFilter::EnteredStopped() {
 
 HRESULT ResonantFilter::AdoptInputType(const AM_MEDIA_TYPE* type) {
     WAVEFORMATEX stored;
-    HRESULT hr = CheckWaveFormat(type->pbFormat, type->cbFormat, &stored);
+    WORD valid = 0;
+    HRESULT hr = CheckAudioType(type, &stored, &valid);
     if (FAILED(hr)) return VFW_E_INVALIDMEDIATYPE;
-    hr = driver_.AdoptFormat(stored);
+    hr = driver_.AdoptFormat(stored, valid);
     if (FAILED(hr)) return hr;
     NotifyWindows(0);
     return S_OK;

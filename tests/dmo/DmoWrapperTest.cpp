@@ -12,6 +12,7 @@
 #include "robustness/RandomAutomation.h"
 #include "support/win32/WavFile.h"
 #include "tools/graph/AudioGraph.h"
+#include "tools/graph/PushSource.h"
 
 #include <dmodshow.h>
 #include <dmoreg.h>
@@ -23,15 +24,32 @@ struct Format {
     WORD tag, channels, bits;
 };
 
-// Every format the filter takes, as the WAVE Parser hands them on: integer PCM in the plain
-// layout, float in the extensible one.
+// Every format the filter takes, as the WAVE Parser hands them on: integer PCM in mono and
+// stereo in the plain layout, float and more channels in the extensible one.
 constexpr Format kFormats[] = {
     {WAVE_FORMAT_PCM, 1, 8},         {WAVE_FORMAT_PCM, 2, 8},
     {WAVE_FORMAT_PCM, 1, 16},        {WAVE_FORMAT_PCM, 2, 16},
     {WAVE_FORMAT_PCM, 1, 32},        {WAVE_FORMAT_PCM, 2, 32},
     {WAVE_FORMAT_IEEE_FLOAT, 1, 32}, {WAVE_FORMAT_IEEE_FLOAT, 2, 32},
     {WAVE_FORMAT_IEEE_FLOAT, 1, 64}, {WAVE_FORMAT_IEEE_FLOAT, 2, 64},
+    {WAVE_FORMAT_IEEE_FLOAT, 6, 32}, {WAVE_FORMAT_PCM, 8, 16},
+    {WAVE_FORMAT_PCM, 2, 24},
 };
+
+// RandomSignal draws wide PCM as 32 bits: packed 24-bit samples keep each one's top three bytes.
+std::vector<uint8_t> Signal(std::mt19937& rng, const Format& f, size_t frames) {
+    WAVEFORMATEX drawn{};
+    drawn.wFormatTag = f.tag;
+    drawn.nChannels = f.channels;
+    drawn.wBitsPerSample = f.bits == 24 ? 32 : f.bits;
+    drawn.nBlockAlign = WORD(f.channels * drawn.wBitsPerSample / 8);
+    const std::vector<uint8_t> bytes = RandomSignal(rng, drawn, frames);
+    if (f.bits != 24) return bytes;
+    std::vector<uint8_t> packed;
+    for (size_t i = 0; i < bytes.size(); i += 4)
+        packed.insert(packed.end(), bytes.begin() + i + 1, bytes.begin() + i + 4);
+    return packed;
+}
 constexpr DWORD kRates[] = {22050, 44100, 48000, 96000};
 
 // One run's settings and automation, drawn from the seed.
@@ -174,12 +192,7 @@ TEST_F(DmoWrapperTest, TheWrapperGivesTheFiltersOutputInEveryFormatWithAutomatio
         const DWORD rate = kRates[rng() % 4];
         const size_t frames = size_t(Uniform(rng, 0.3, 1.3) * rate);
         const REFERENCE_TIME span = REFERENCE_TIME(frames) * 10000000 / rate;
-        WAVEFORMATEX format{};
-        format.wFormatTag = f.tag;
-        format.nChannels = f.channels;
-        format.wBitsPerSample = f.bits;
-        format.nBlockAlign = WORD(f.channels * f.bits / 8);
-        const std::vector<uint8_t> input = RandomSignal(rng, format, frames);
+        const std::vector<uint8_t> input = Signal(rng, f, frames);
         const RunSettings setup = RandomRunSettings(rng, span);
         SCOPED_TRACE(::testing::Message()
                      << "seed " << seed << ", tag " << f.tag << ", " << f.channels << " ch, "
@@ -208,9 +221,61 @@ TEST_F(DmoWrapperTest, TheWrapperGivesTheFiltersOutputInEveryFormatWithAutomatio
         EXPECT_TRUE(IsEqualGUID(got.outputSubtype, got.inputSubtype));
         const WORD tag =
             got.inputFormat.size() >= 2 ? WORD(got.inputFormat[0] | got.inputFormat[1] << 8) : 0;
-        EXPECT_EQ(tag, f.tag == WAVE_FORMAT_IEEE_FLOAT ? WAVE_FORMAT_EXTENSIBLE : f.tag);
+        const bool extensible = f.tag == WAVE_FORMAT_IEEE_FLOAT || f.channels > 2;
+        EXPECT_EQ(tag, extensible ? WAVE_FORMAT_EXTENSIBLE : f.tag);
     }
     DeleteFileW(path.c_str());
+}
+
+// AC-3 over S/PDIF, as its own tag and as IEC 61937 in an extensible record, is a bitstream for
+// a receiver: neither the filter nor the wrapped DMO connects to it, so nothing is filtered.
+TEST_F(DmoWrapperTest, NeitherFaceConnectsToAnSpdifBitstream) {
+    const DWORD kSpdifTag = 0x0092;
+    GUID spdif = MEDIASUBTYPE_PCM;  // the tag in the base media subtype, as sub-formats are too
+    spdif.Data1 = kSpdifTag;
+    std::vector<uint8_t> plain = WaveRecord(WORD(kSpdifTag), 2, 48000, 16);
+    plain.resize(sizeof(WAVEFORMATEX));  // cbSize 0
+    std::vector<uint8_t> iec61937 = WaveRecord(WAVE_FORMAT_PCM, 2, 48000, 16, 16, true);
+    std::memcpy(&iec61937[24], &kSpdifTag, 4);
+    std::mt19937 rng(3);
+    const WAVEFORMATEX frames = {WAVE_FORMAT_PCM, 2, 48000, 192000, 4, 16, 0};
+    const std::vector<uint8_t> bitstream = RandomSignal(rng, frames, 9600);
+    for (std::vector<uint8_t>* record : {&plain, &iec61937}) {
+        for (bool wrapped : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << (record == &plain ? "plain" : "IEC 61937")
+                                              << (wrapped ? ", wrapper" : ", filter"));
+            AM_MEDIA_TYPE type = PlainAudioType(reinterpret_cast<WAVEFORMATEX*>(record->data()),
+                                                ULONG(record->size()));
+            type.subtype = spdif;
+            PushSource* source = nullptr;
+            ASSERT_EQ(PushSource::Create(type, bitstream,
+                                         SamplesOf(BlockSchedule(9600, 4800, 48000), 4), &source),
+                      S_OK);
+            IBaseFilter* object = nullptr;
+            if (wrapped) {
+                object = CreateWrapper();
+            } else {
+                ASSERT_EQ(dll.Create(IID_IBaseFilter, &object), S_OK);
+            }
+            ASSERT_NE(object, nullptr);
+            SampleRecorder recorder;
+            {
+                AudioGraph graph;
+                EXPECT_TRUE(FAILED(graph.BuildFromSource(source, object, &recorder)));
+                EXPECT_STREQ(graph.FailedStep(), "source->filter");
+            }
+            IFilterSettings* settings = nullptr;
+            ASSERT_EQ(
+                object->QueryInterface(IID_IFilterSettings, reinterpret_cast<void**>(&settings)),
+                S_OK);
+            WAVEFORMATEX stored{};
+            EXPECT_EQ(settings->GetWaveFormat(&stored), VFW_E_NOT_CONNECTED) << "a format stored";
+            settings->Release();
+            EXPECT_TRUE(recorder.Samples().empty());
+            EXPECT_EQ(object->Release(), 0u);
+            source->Release();
+        }
+    }
 }
 
 TEST_F(DmoWrapperTest, TheWrapperHandsOutTheAggregatedDmoAndTheDllUnloadsAfterwards) {

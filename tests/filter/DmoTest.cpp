@@ -227,6 +227,37 @@ TEST_F(DmoTest, TheOutputIsTheInputTypeAndNothingWorksBeforeBoth) {
     ASSERT_EQ(dmo->SetInputType(0, mono16.Dmo(), 0), S_OK);
     EXPECT_EQ(dmo->GetOutputCurrentType(0, &got), DMO_E_TYPE_NOT_SET);
 
+    // 5.1 with 24 valid bits in 32: the output is that very record, the settings show its plain
+    // container, and the bits below the valid ones come out zero.
+    AudioType wide(WAVE_FORMAT_PCM, 6, kRate, 32, true);
+    wide.wave.Samples.wValidBitsPerSample = 24;
+    wide.wave.dwChannelMask = 0x3F;
+    ASSERT_EQ(dmo->SetInputType(0, wide.Dmo(), 0), S_OK);
+    ASSERT_EQ(dmo->GetOutputType(0, 0, &got), S_OK);
+    ASSERT_EQ(got.cbFormat, sizeof wide.wave);
+    EXPECT_EQ(std::memcmp(got.pbFormat, &wide.wave, got.cbFormat), 0);
+    CoTaskMemFree(got.pbFormat);
+    ASSERT_EQ(dmo->SetOutputType(0, wide.Dmo(), 0), S_OK);
+    IFilterSettings* settings = nullptr;
+    ASSERT_EQ(dmo->QueryInterface(IID_IFilterSettings, reinterpret_cast<void**>(&settings)), S_OK);
+    WAVEFORMATEX shown{};
+    ASSERT_EQ(settings->GetWaveFormat(&shown), S_OK);
+    EXPECT_EQ(shown.wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(shown.wBitsPerSample, 32);
+    EXPECT_EQ(shown.cbSize, 0);
+    settings->Release();
+    std::vector<int32_t> frames(6 * 512);
+    std::mt19937 random(5);
+    for (int32_t& v : frames)
+        v = int32_t(random() & 0xFFFFFF00u) / 2;  // half-scale noise
+    ASSERT_EQ(
+        inPlace->Process(ULONG(frames.size() * 4), reinterpret_cast<BYTE*>(frames.data()), 0, 0),
+        S_FALSE);
+    size_t dirty = 0;
+    for (int32_t v : frames)
+        dirty += (v & 0xFF) != 0;
+    EXPECT_EQ(dirty, 0u);
+
     // Every stream index but 0 is refused.
     DWORD flags = 0, lookahead = 0;
     REFERENCE_TIME latency = 0;

@@ -1,7 +1,8 @@
 // The DLL's filter streaming in a graph that Wine's filter graph manager builds: File Source,
-// WAVE Parser, the filter, a recording Sample Grabber. Its output must be bit for bit what the
-// portable core gives for the same input, settings, automation and buffer schedule; the core
-// in turn gives the same bits in every build (the DSP determinism digest).
+// WAVE Parser (or our push source offering the file's own record), the filter, a recording
+// Sample Grabber. Its output must be bit for bit what the portable core gives for the same
+// input, settings, automation and buffer schedule on the type the graph offered; the core in
+// turn gives the same bits in every build (the DSP determinism digest).
 #include <cmath>
 #include <cstring>
 
@@ -12,6 +13,7 @@
 #include "stream/WaveFormatCheck.h"
 #include "support/win32/WavFile.h"
 #include "tools/graph/AudioGraph.h"
+#include "tools/graph/PushSource.h"
 
 namespace {
 
@@ -19,6 +21,9 @@ struct Case {
     const char* name;
     WORD tag, channels, bits;
     bool automated;
+    WORD valid = 0;  // the file's valid bits; 0: the whole container
+    // The push source offers the file's own record; Wine 8's parser drops the valid bits.
+    bool pushed = false;
 };
 
 // Input bytes of a swept tone with some noise, in the case's format.
@@ -39,10 +44,13 @@ std::vector<uint8_t> Signal(const Case& c, int frames) {
                            reinterpret_cast<const uint8_t*>(&x) + 8);
             } else if (c.bits == 8) {
                 out.push_back(uint8_t(int(x * 127) + 128));
-            } else {
+            } else if (c.bits == 16) {
                 const int16_t v = int16_t(x * 32000);
                 out.insert(out.end(), reinterpret_cast<const uint8_t*>(&v),
                            reinterpret_cast<const uint8_t*>(&v) + 2);
+            } else {
+                out.resize(out.size() + c.bits / 8);
+                PutWidePcm(&out[out.size() - c.bits / 8], x, c.bits, c.valid);
             }
         }
     }
@@ -61,10 +69,11 @@ void Configure(IMediaParams* params, bool automated) {
     params->AddEnvelope(kParamFilterType, 1, &jump);
 }
 
-// Replays `samples` from index `first` on a fresh core fed the input from its start, and
-// expects every delivered buffer to match and all of the input to have come through.
+// Replays `samples` from index `first` on a fresh core fed the input from its start, with the
+// valid bits the graph offered, and expects every delivered buffer to match and all of the
+// input to have come through.
 void ExpectCoreAgrees(const Case& c, const std::vector<uint8_t>& input,
-                      const std::vector<RecordedSample>& samples, size_t first) {
+                      const std::vector<RecordedSample>& samples, size_t first, WORD valid = 0) {
     NullOwner owner;
     HRESULT hr = E_FAIL;
     FilterDsp dsp(&owner, &hr);
@@ -72,7 +81,7 @@ void ExpectCoreAgrees(const Case& c, const std::vector<uint8_t>& input,
     dsp.Store().SetAllParams(kSettings);
     Configure(&dsp.Store(), c.automated);
     StreamDriver core(dsp);
-    core.StoreFormat(MakeStoredFormat(c.tag, c.channels, 44100, c.bits));
+    core.StoreFormat(MakeStoredFormat(c.tag, c.channels, 44100, c.bits), valid);
     ASSERT_EQ(core.StartStreaming(), S_OK);
     std::vector<uint8_t> expected = input;
     const size_t align = size_t(c.bits / 8 * c.channels);
@@ -95,12 +104,47 @@ void ExpectCoreAgrees(const Case& c, const std::vector<uint8_t>& input,
 
 class FilterGraphTest : public FilterDllTest, public ::testing::WithParamInterface<Case> {};
 
+// The type a connected pin carries: its format block and subtype.
+struct PinType {
+    std::vector<uint8_t> format;
+    GUID subtype{};
+};
+
+PinType ConnectedType(IBaseFilter* filter, PIN_DIRECTION direction) {
+    PinType t;
+    IPin* pin = FirstPin(filter, direction);
+    AM_MEDIA_TYPE type{};
+    if (pin != nullptr && SUCCEEDED(pin->ConnectionMediaType(&type))) {
+        t.subtype = type.subtype;
+        t.format.assign(type.pbFormat, type.pbFormat + type.cbFormat);
+        CoTaskMemFree(type.pbFormat);
+        if (type.pUnk != nullptr) type.pUnk->Release();
+    }
+    if (pin != nullptr) pin->Release();
+    return t;
+}
+
+// The push source over the file's bytes with the file's own record, cut as the parser cuts.
+PushSource* PushedFile(const Case& c, const std::vector<uint8_t>& input) {
+    std::vector<uint8_t> record = WaveRecord(c.tag, c.channels, 44100, c.bits, c.valid);
+    WAVEFORMATEX plain = MakeStoredFormat(c.tag, c.channels, 44100, c.bits);
+    AM_MEDIA_TYPE type =
+        PlainAudioType(reinterpret_cast<WAVEFORMATEX*>(record.data()), ULONG(record.size()));
+    PushSource* source = nullptr;
+    EXPECT_EQ(PushSource::Create(type, input,
+                                 SamplesOf(ParserSchedule(input.size() / plain.nBlockAlign, plain),
+                                           plain.nBlockAlign),
+                                 &source),
+              S_OK);
+    return source;
+}
+
 TEST_P(FilterGraphTest, OutputIsBitIdenticalToTheCoreOnTheSameSchedule) {
     const Case c = GetParam();
     const int frames = 44100;
     const std::vector<uint8_t> input = Signal(c, frames);
     const std::wstring path = TempWavPath(L"rf_filter_graph");
-    ASSERT_TRUE(WriteWav(path, c.tag, c.channels, 44100, c.bits, input));
+    ASSERT_TRUE(WriteWav(path, c.tag, c.channels, 44100, c.bits, input, c.valid));
 
     IBaseFilter* filter = nullptr;
     ASSERT_EQ(dll.Create(IID_IBaseFilter, &filter), S_OK);
@@ -114,10 +158,23 @@ TEST_P(FilterGraphTest, OutputIsBitIdenticalToTheCoreOnTheSameSchedule) {
 
     SampleRecorder recorder;
     std::vector<RecordedSample> samples;
+    WORD offeredValid = 0;
+    PushSource* source = c.pushed ? PushedFile(c, input) : nullptr;
     {
         AudioGraph graph;
-        ASSERT_EQ(graph.Build(path, filter, &recorder, nullptr), S_OK)
-            << (graph.FailedStep() ? graph.FailedStep() : "?");
+        const HRESULT built = c.pushed ? graph.BuildFromSource(source, filter, &recorder)
+                                       : graph.Build(path, filter, &recorder, nullptr);
+        ASSERT_EQ(built, S_OK) << (graph.FailedStep() ? graph.FailedStep() : "?");
+        // In place, the output carries the very type the input was given, extensible or not.
+        const PinType in = ConnectedType(filter, PINDIR_INPUT);
+        const PinType out = ConnectedType(filter, PINDIR_OUTPUT);
+        EXPECT_EQ(out.format, in.format);
+        EXPECT_TRUE(IsEqualGUID(out.subtype, in.subtype));
+        ASSERT_EQ(CheckWaveFormat(in.format.data(), in.format.size(), nullptr, &offeredValid),
+                  S_OK);
+        if (c.pushed) {
+            EXPECT_EQ(in.format, WaveRecord(c.tag, c.channels, 44100, c.bits, c.valid));
+        }
         WAVEFORMATEX stored{};
         ASSERT_EQ(settings->GetWaveFormat(&stored), S_OK);
         EXPECT_EQ(stored.wFormatTag, c.tag) << "the plain record of an extensible stream";
@@ -132,6 +189,7 @@ TEST_P(FilterGraphTest, OutputIsBitIdenticalToTheCoreOnTheSameSchedule) {
         graph.Stop();
         samples = recorder.Samples();
     }
+    if (source != nullptr) source->Release();
     DeleteFileW(path.c_str());
 
     // End of stream: one empty buffer is delivered last.
@@ -142,8 +200,24 @@ TEST_P(FilterGraphTest, OutputIsBitIdenticalToTheCoreOnTheSameSchedule) {
         empties += s.length == 0;
     EXPECT_EQ(empties, 1u);
 
-    // The core, fed the input on the recorded schedule.
-    ExpectCoreAgrees(c, input, samples, 0);
+    // Fewer valid bits than the container: the ones below them stay zero, as the host said.
+    if (offeredValid < c.bits) {
+        const uint32_t below = (1u << (32 - offeredValid)) - 1;  // of the sample at the top
+        const size_t bytes = c.bits / 8;
+        size_t dirty = 0;
+        for (const RecordedSample& s : samples) {
+            for (size_t at = 0; at + bytes <= s.bytes.size(); at += bytes) {
+                uint32_t v = 0;
+                for (size_t b = 0; b < bytes; ++b)
+                    v |= uint32_t(s.bytes[at + b]) << (32 - c.bits + 8 * b);
+                dirty += (v & below) != 0;
+            }
+        }
+        EXPECT_EQ(dirty, 0u) << "samples with bits below the " << offeredValid << " valid";
+    }
+
+    // The core, fed the input on the recorded schedule, with the valid bits the graph offered.
+    ExpectCoreAgrees(c, input, samples, 0, offeredValid);
 
     params->Release();
     settings->Release();
@@ -205,7 +279,15 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Pcm16MonoAutomated", WAVE_FORMAT_PCM, 1, 16, true},
                       Case{"Pcm16StereoAutomated", WAVE_FORMAT_PCM, 2, 16, true},
                       Case{"Float32StereoAutomated", WAVE_FORMAT_IEEE_FLOAT, 2, 32, true},
-                      Case{"Float64MonoAutomated", WAVE_FORMAT_IEEE_FLOAT, 1, 64, true}),
+                      Case{"Float64MonoAutomated", WAVE_FORMAT_IEEE_FLOAT, 1, 64, true},
+                      Case{"Float32FivePointOneAutomated", WAVE_FORMAT_IEEE_FLOAT, 6, 32, true},
+                      Case{"Pcm16EightChannels", WAVE_FORMAT_PCM, 8, 16, false},
+                      Case{"Pcm24StereoAutomated", WAVE_FORMAT_PCM, 2, 24, true},
+                      // The parser offers these as plain 24 and 32 bits.
+                      Case{"Pcm20In24ThroughTheParser", WAVE_FORMAT_PCM, 2, 24, true, 20},
+                      Case{"Pcm24In32ThroughTheParser", WAVE_FORMAT_PCM, 6, 32, true, 24},
+                      Case{"Pcm20In24Pushed", WAVE_FORMAT_PCM, 2, 24, true, 20, true},
+                      Case{"Pcm24In32Pushed", WAVE_FORMAT_PCM, 6, 32, true, 24, true}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace

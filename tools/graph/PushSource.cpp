@@ -111,6 +111,9 @@ AM_MEDIA_TYPE PlainAudioType(WAVEFORMATEX* format, ULONG size) {
     type.majortype = MEDIATYPE_Audio;
     type.subtype =
         format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? MEDIASUBTYPE_IEEE_FLOAT : MEDIASUBTYPE_PCM;
+    // An extensible record names its samples in its sub-format, which is also their subtype.
+    if (format->wFormatTag == WAVE_FORMAT_EXTENSIBLE && size >= sizeof(WAVEFORMATEXTENSIBLE))
+        type.subtype = reinterpret_cast<WAVEFORMATEXTENSIBLE*>(format)->SubFormat;
     type.formattype = FORMAT_WaveFormatEx;
     type.bFixedSizeSamples = TRUE;
     type.lSampleSize = format->nBlockAlign;

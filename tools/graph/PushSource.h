@@ -57,7 +57,7 @@ class SampleFeed {
 
 extern const CLSID kClsidPushSource;
 
-// An audio type over `format` (PCM or IEEE float, plain WAVEFORMATEX layout), pointing into it.
+// An audio type over `format` (PCM or IEEE float, plain or extensible), pointing into it.
 AM_MEDIA_TYPE PlainAudioType(WAVEFORMATEX* format, ULONG size = sizeof(WAVEFORMATEX));
 
 class PushSource : public IBaseFilter {
