@@ -119,8 +119,6 @@ bool ParseFormat(const uint8_t* p, uint32_t size, AudioData* audio, std::string*
 const char kBitstreamRefusal[] =
     "an S/PDIF bitstream (tag 0x0092, IEC 61937), not PCM: it cannot be filtered";
 
-namespace {
-
 // 64-bit positions, so files past 2 GiB work in the 32-bit build too.
 bool SeekTo(std::FILE* f, uint64_t at) {
 #ifdef _WIN32
@@ -129,6 +127,9 @@ bool SeekTo(std::FILE* f, uint64_t at) {
     return fseeko(f, off_t(at), SEEK_SET) == 0;
 #endif
 }
+
+namespace {
+
 uint64_t FileLength(std::FILE* f) {
 #ifdef _WIN32
     if (_fseeki64(f, 0, SEEK_END) != 0) return 0;

@@ -61,6 +61,9 @@ size_t ConvertSamples(Encoding from, Encoding to, const uint8_t* in, size_t coun
 // header's chunks and the pad byte as well as the samples. A longer file has to be RF64.
 bool FitsPlainWav(Encoding stored, uint64_t dataBytes, bool extensible = false);
 
+// Moves to a byte position with 64-bit offsets, in both widths' builds.
+bool SeekTo(std::FILE* f, uint64_t at);
+
 // How a file's format record is written: extensible when the input's was, or when the platform
 // asks for one (more than 2 channels, or PCM of more than 16 bits), with the input's channel mask
 // and valid bits; plain otherwise. The valid bits hold only while the samples keep the input's

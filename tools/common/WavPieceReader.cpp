@@ -8,14 +8,6 @@ namespace {
 // Conversion goes through doubles this many samples at a time.
 constexpr size_t kScratchSamples = 4096;
 
-bool SeekTo(std::FILE* f, uint64_t at) {
-#ifdef _WIN32
-    return _fseeki64(f, int64_t(at), SEEK_SET) == 0;
-#else
-    return fseeko(f, off_t(at), SEEK_SET) == 0;
-#endif
-}
-
 }  // namespace
 
 bool WavPieceReader::Open(const std::string& path, std::string* error) {
