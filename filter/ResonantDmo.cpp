@@ -29,27 +29,8 @@ const GUID* const kPreferredSubtypes[] = {&MEDIASUBTYPE_IEEE_FLOAT, &MEDIASUBTYP
 
 }  // namespace
 
-STDMETHODIMP_(ULONG) DmoIdentity::Inner::AddRef() {
-    return ULONG(InterlockedIncrement(&owner_->refs_));
-}
-
-STDMETHODIMP_(ULONG) DmoIdentity::Inner::Release() {
-    const LONG left = InterlockedDecrement(&owner_->refs_);
-    if (left == 0) delete owner_;
-    return ULONG(left);
-}
-
 ResonantDmo* ResonantDmo::New(IUnknown* outer, HRESULT* result) {
-    auto* dmo = new (std::nothrow) ResonantDmo(outer, result);
-    if (!dmo) {
-        *result = E_OUTOFMEMORY;
-        return nullptr;
-    }
-    if (FAILED(*result)) {
-        dmo->NonDelegatingUnknown()->Release();
-        return nullptr;
-    }
-    return dmo;
+    return AdoptNewIdentity(new (std::nothrow) ResonantDmo(outer, result), result);
 }
 
 IUnknown* ResonantDmo::Create(IUnknown* outer, HRESULT* result) {
@@ -58,7 +39,7 @@ IUnknown* ResonantDmo::Create(IUnknown* outer, HRESULT* result) {
 }
 
 ResonantDmo::ResonantDmo(IUnknown* outer, HRESULT* result)
-    : DmoIdentity(outer), SettingsFaces(outer_, result) {}
+    : ComIdentity(outer), SettingsFaces(Outer(), result) {}
 
 ResonantDmo::~ResonantDmo() {
     DropHeld();
@@ -67,36 +48,13 @@ ResonantDmo::~ResonantDmo() {
     MediaTypeClear(&outputType_);
 }
 
-STDMETHODIMP ResonantDmo::QueryInterface(REFIID iid, void** out) {
-    return outer_->QueryInterface(iid, out);
-}
-STDMETHODIMP_(ULONG) ResonantDmo::AddRef() {
-    return outer_->AddRef();
-}
-STDMETHODIMP_(ULONG) ResonantDmo::Release() {
-    return outer_->Release();
-}
-
 HRESULT ResonantDmo::NonDelegatingQueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
-    *out = nullptr;
-    void* face = nullptr;
-    if (IsEqualGUID(iid, IID_IUnknown)) {
-        face = NonDelegatingUnknown();
-        NonDelegatingUnknown()->AddRef();
-        *out = face;
-        return S_OK;
-    }
-    if (IsEqualGUID(iid, IID_IMediaObject)) {
-        face = static_cast<IMediaObject*>(this);
-    } else if (IsEqualGUID(iid, IID_IMediaObjectInPlace)) {
-        face = static_cast<IMediaObjectInPlace*>(this);
-    } else {
-        return QuerySettingsFace(iid, out);
-    }
-    outer_->AddRef();
-    *out = face;
-    return S_OK;
+    if (IsEqualGUID(iid, IID_IMediaObject))
+        return AnswerFace(static_cast<IMediaObject*>(this), out);
+    if (IsEqualGUID(iid, IID_IMediaObjectInPlace))
+        return AnswerFace(static_cast<IMediaObjectInPlace*>(this), out);
+    return QuerySettingsFace(iid, out);
 }
 
 STDMETHODIMP ResonantDmo::GetClassID(CLSID* clsid) {

@@ -10,47 +10,12 @@
 #pragma once
 
 #include "filter/SettingsFaces.h"
-#include "framework/ModuleCount.h"
+#include "framework/ComIdentity.h"
 #include "platform/CriticalLock.h"
 
 #include <mediaobj.h>
 
-// The COM identity comes first, so the outer unknown exists before the faces that answer for
-// it, and the module counts the object until every member is gone.
-class DmoIdentity {
-  public:
-    IUnknown* NonDelegatingUnknown() { return &inner_; }
-
-  protected:
-    explicit DmoIdentity(IUnknown* outer) : outer_(outer ? outer : &inner_) {}
-    virtual ~DmoIdentity() = default;
-    DmoIdentity(const DmoIdentity&) = delete;
-    DmoIdentity& operator=(const DmoIdentity&) = delete;
-
-    virtual HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) = 0;
-
-    ModuleObjectToken moduleToken_;
-    IUnknown* outer_;
-
-  private:
-    class Inner : public IUnknown {
-      public:
-        explicit Inner(DmoIdentity* owner) : owner_(owner) {}
-        STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-            return owner_->NonDelegatingQueryInterface(iid, out);
-        }
-        STDMETHODIMP_(ULONG) AddRef() override;
-        STDMETHODIMP_(ULONG) Release() override;
-
-      private:
-        DmoIdentity* owner_;
-    };
-
-    Inner inner_{this};
-    LONG refs_ = 1;
-};
-
-class ResonantDmo : private DmoIdentity,
+class ResonantDmo : public ComIdentity,
                     public SettingsFaces,
                     public IMediaObject,
                     public IMediaObjectInPlace {
@@ -59,9 +24,7 @@ class ResonantDmo : private DmoIdentity,
     static IUnknown* Create(IUnknown* outer, HRESULT* result);
 
     // IUnknown of every face: the outer unknown's.
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    RF_OUTER_UNKNOWN_FACE
 
     // IPersist of IPersistStream.
     STDMETHODIMP GetClassID(CLSID* clsid) override;

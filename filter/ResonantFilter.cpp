@@ -7,17 +7,9 @@
 #include "filter/AudioTypeCheck.h"
 
 IUnknown* ResonantFilter::Create(IUnknown* outer, HRESULT* result) {
-    auto* filter = new (std::nothrow) ResonantFilter(outer, result);
-    if (!filter) {
-        *result = E_OUTOFMEMORY;
-        return nullptr;
-    }
-    IUnknown* inner = filter->NonDelegatingUnknown();
-    if (FAILED(*result)) {
-        inner->Release();
-        return nullptr;
-    }
-    return inner;
+    ResonantFilter* filter =
+        AdoptNewIdentity(new (std::nothrow) ResonantFilter(outer, result), result);
+    return filter ? filter->NonDelegatingUnknown() : nullptr;
 }
 
 ResonantFilter::ResonantFilter(IUnknown* outer, HRESULT* result)
@@ -25,23 +17,10 @@ ResonantFilter::ResonantFilter(IUnknown* outer, HRESULT* result)
 
 ResonantFilter::~ResonantFilter() = default;
 
-STDMETHODIMP ResonantFilter::QueryInterface(REFIID iid, void** out) {
-    return Outer()->QueryInterface(iid, out);
-}
-STDMETHODIMP_(ULONG) ResonantFilter::AddRef() {
-    return Outer()->AddRef();
-}
-STDMETHODIMP_(ULONG) ResonantFilter::Release() {
-    return Outer()->Release();
-}
-
 HRESULT ResonantFilter::NonDelegatingQueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IDirectProcess)) {
-        Outer()->AddRef();
-        *out = static_cast<IDirectProcess*>(this);
-        return S_OK;
-    }
+    if (IsEqualGUID(iid, IID_IDirectProcess))
+        return AnswerFace(static_cast<IDirectProcess*>(this), out);
     if (QuerySettingsFace(iid, out) == S_OK) return S_OK;
     return InPlaceFilter::NonDelegatingQueryInterface(iid, out);
 }

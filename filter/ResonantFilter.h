@@ -25,9 +25,7 @@ class ResonantFilter : public InPlaceFilter, public SettingsFaces, public Direct
     static IUnknown* Create(IUnknown* outer, HRESULT* result);
 
     // IUnknown of every face: the outer unknown's.
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    RF_OUTER_UNKNOWN_FACE
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
 
     // IPersist of the filter face and of IPersistStream.

@@ -3,16 +3,11 @@
 #include <cwchar>
 
 #include "framework/MediaType.h"
-#include "framework/ModuleCount.h"
 #include "framework/PinEnum.h"
 #include "framework/Registration.h"
 
 InPlaceFilter::InPlaceFilter(IUnknown* outer, REFCLSID clsid, HRESULT* result)
-    : inner_(this),
-      outer_(outer != nullptr ? outer : &inner_),
-      clsid_(clsid),
-      input_(this),
-      output_(this) {
+    : ComIdentity(outer), clsid_(clsid), input_(this), output_(this) {
     if (result != nullptr) *result = S_OK;
 }
 
@@ -32,45 +27,14 @@ void InPlaceFilter::NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2) {
     sink->Release();
 }
 
-STDMETHODIMP_(ULONG) InPlaceFilter::Inner::AddRef() {
-    return InterlockedIncrement(&owner_->refs_);
-}
-
-STDMETHODIMP_(ULONG) InPlaceFilter::Inner::Release() {
-    LONG refs = InterlockedDecrement(&owner_->refs_);
-    if (refs == 0) {
-        // Guard against a destructor that passes a face around and releases it again.
-        owner_->refs_ = 1;
-        delete owner_;
-    }
-    return refs;
-}
-
-STDMETHODIMP InPlaceFilter::QueryInterface(REFIID iid, void** out) {
-    return outer_->QueryInterface(iid, out);
-}
-STDMETHODIMP_(ULONG) InPlaceFilter::AddRef() {
-    return outer_->AddRef();
-}
-STDMETHODIMP_(ULONG) InPlaceFilter::Release() {
-    return outer_->Release();
-}
-
 HRESULT InPlaceFilter::NonDelegatingQueryInterface(REFIID iid, void** out) {
     if (out == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown)) {
-        *out = &inner_;
-    } else if (IsEqualIID(iid, IID_IBaseFilter) || IsEqualIID(iid, IID_IMediaFilter) ||
-               IsEqualIID(iid, IID_IPersist)) {
-        *out = static_cast<IBaseFilter*>(this);
-    } else if (IsEqualIID(iid, IID_IAMovieSetup)) {
-        *out = static_cast<IAMovieSetup*>(this);
-    } else {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    static_cast<IUnknown*>(*out)->AddRef();
-    return S_OK;
+    if (IsEqualIID(iid, IID_IBaseFilter) || IsEqualIID(iid, IID_IMediaFilter) ||
+        IsEqualIID(iid, IID_IPersist))
+        return AnswerFace(static_cast<IBaseFilter*>(this), out);
+    if (IsEqualIID(iid, IID_IAMovieSetup)) return AnswerFace(static_cast<IAMovieSetup*>(this), out);
+    *out = nullptr;
+    return E_NOINTERFACE;
 }
 
 STDMETHODIMP InPlaceFilter::GetClassID(CLSID* clsid) {

@@ -10,8 +10,8 @@
 
 #include <atomic>
 
+#include "framework/ComIdentity.h"
 #include "framework/InputPin.h"
-#include "framework/ModuleCount.h"
 #include "framework/OutputPin.h"
 #include "platform/CriticalLock.h"
 
@@ -24,23 +24,18 @@ struct FilterSetup {
     const REGFILTER2* registration;
 };
 
-class InPlaceFilter : public IBaseFilter, public IAMovieSetup {
+class InPlaceFilter : public ComIdentity, public IBaseFilter, public IAMovieSetup {
   public:
     // The new object holds one reference on its non-delegating unknown, which the creator
     // owns (an aggregating outer keeps it). outer may be null. *result is S_OK.
     InPlaceFilter(IUnknown* outer, REFCLSID clsid, HRESULT* result);
-    virtual ~InPlaceFilter();
-    InPlaceFilter(const InPlaceFilter&) = delete;
-    InPlaceFilter& operator=(const InPlaceFilter&) = delete;
+    ~InPlaceFilter() override;
 
     // Every public face forwards to the outer unknown (this object's own when not aggregated).
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    RF_OUTER_UNKNOWN_FACE
 
-    // The object's own identity. Derived filters extend the map and call this for the rest.
-    virtual HRESULT NonDelegatingQueryInterface(REFIID iid, void** out);
-    IUnknown* NonDelegatingUnknown() { return &inner_; }
+    // The object's own faces. Derived filters extend the map and call this for the rest.
+    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
 
     // IPersist
     STDMETHODIMP GetClassID(CLSID* clsid) override;
@@ -73,7 +68,6 @@ class InPlaceFilter : public IBaseFilter, public IAMovieSetup {
     bool OutputConnected() { return output_.IsConnected(); }
     CriticalLock& FilterLock() { return filterLock_; }
     CriticalLock& ReceiveLock() { return receiveLock_; }
-    IUnknown* Outer() { return outer_; }
     FILTER_STATE State() const { return state_; }
 
     // For the pins.
@@ -116,29 +110,11 @@ class InPlaceFilter : public IBaseFilter, public IAMovieSetup {
     virtual const FilterSetup* GetSetupData() { return nullptr; }
 
   private:
-    class Inner : public IUnknown {
-      public:
-        explicit Inner(InPlaceFilter* owner) : owner_(owner) {}
-        STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-            return owner_->NonDelegatingQueryInterface(iid, out);
-        }
-        STDMETHODIMP_(ULONG) AddRef() override;
-        STDMETHODIMP_(ULONG) Release() override;
-
-      private:
-        InPlaceFilter* owner_;
-    };
-
     // Leaves Stopped; filter lock held.
     HRESULT Activate();
     HRESULT ActivatePins();
     HRESULT ReconnectPin(IPin* pin, const AM_MEDIA_TYPE* type);
 
-    // First, so the module counts the object until its pins and locks are gone too.
-    ModuleObjectToken moduleToken_;
-    Inner inner_;
-    LONG refs_ = 1;
-    IUnknown* outer_;
     CLSID clsid_;
     CriticalLock filterLock_;
     CriticalLock receiveLock_;

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "framework/ModuleCount.h"
 #include "page/HelpFiles.h"
 #include "resources/ResourceIds.h"
 
@@ -36,19 +35,13 @@ HINSTANCE PageResources() {
 }
 
 IUnknown* ResonantFilterPage::Create(IUnknown* outer, HRESULT* result) {
-    auto* page = new (std::nothrow) ResonantFilterPage(outer);
-    if (page == nullptr) {
-        *result = E_OUTOFMEMORY;
-        return nullptr;
-    }
     *result = S_OK;
-    return &page->inner_;
+    ResonantFilterPage* page =
+        AdoptNewIdentity(new (std::nothrow) ResonantFilterPage(outer), result);
+    return page != nullptr ? page->NonDelegatingUnknown() : nullptr;
 }
 
-ResonantFilterPage::ResonantFilterPage(IUnknown* outer)
-    : outer_(outer != nullptr ? outer : &inner_) {
-    inner_.page = this;
-}
+ResonantFilterPage::ResonantFilterPage(IUnknown* outer) : ComIdentity(outer) {}
 
 ResonantFilterPage::~ResonantFilterPage() {
     if (window_ != nullptr) DestroyWindow(window_);
@@ -58,42 +51,12 @@ ResonantFilterPage::~ResonantFilterPage() {
 
 // --- IUnknown ---
 
-ResonantFilterPage* ResonantFilterPage::Inner::Page() {
-    return page;
-}
-
-STDMETHODIMP ResonantFilterPage::Inner::QueryInterface(REFIID iid, void** out) {
+HRESULT ResonantFilterPage::NonDelegatingQueryInterface(REFIID iid, void** out) {
     if (out == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown)) {
-        *out = this;
-    } else if (IsEqualIID(iid, IID_IPropertyPage)) {
-        *out = static_cast<IPropertyPage*>(Page());
-    } else {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    static_cast<IUnknown*>(*out)->AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) ResonantFilterPage::Inner::AddRef() {
-    return ULONG(InterlockedIncrement(&refs));
-}
-
-STDMETHODIMP_(ULONG) ResonantFilterPage::Inner::Release() {
-    const LONG left = InterlockedDecrement(&refs);
-    if (left == 0) delete Page();
-    return ULONG(left);
-}
-
-STDMETHODIMP ResonantFilterPage::QueryInterface(REFIID iid, void** out) {
-    return outer_->QueryInterface(iid, out);
-}
-STDMETHODIMP_(ULONG) ResonantFilterPage::AddRef() {
-    return outer_->AddRef();
-}
-STDMETHODIMP_(ULONG) ResonantFilterPage::Release() {
-    return outer_->Release();
+    if (IsEqualIID(iid, IID_IPropertyPage))
+        return AnswerFace(static_cast<IPropertyPage*>(this), out);
+    *out = nullptr;
+    return E_NOINTERFACE;
 }
 
 // --- IPropertyPage ---

@@ -10,19 +10,17 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include "framework/ModuleCount.h"
+#include "framework/ComIdentity.h"
 #include "include/ResonantFilterApi.h"
 #include "page/HelpFiles.h"
 
-class ResonantFilterPage : public IPropertyPage {
+class ResonantFilterPage : public ComIdentity, public IPropertyPage {
   public:
     // The factory's create function: the non-delegating unknown with one reference.
     static IUnknown* Create(IUnknown* outer, HRESULT* result);
 
     // IUnknown: the owner's.
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    RF_OUTER_UNKNOWN_FACE
 
     // IPropertyPage, in slot order.
     STDMETHODIMP SetPageSite(IPropertyPageSite* site) override;
@@ -49,17 +47,9 @@ class ResonantFilterPage : public IPropertyPage {
     virtual BOOL UpdateControls(int changedId, BOOL forceSlider);
 
   private:
-    struct Inner : IUnknown {
-        STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-        STDMETHODIMP_(ULONG) AddRef() override;
-        STDMETHODIMP_(ULONG) Release() override;
-        ResonantFilterPage* Page();
-        LONG refs = 1;
-        ResonantFilterPage* page = nullptr;
-    };
-
     explicit ResonantFilterPage(IUnknown* outer);
-    virtual ~ResonantFilterPage();
+    ~ResonantFilterPage() override;
+    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
 
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -75,11 +65,6 @@ class ResonantFilterPage : public IPropertyPage {
     void OpenCapture(int param);
     void CloseCapture(int param);
     void CloseOpenCaptures();
-
-    // First, so the module counts the page until every member is gone too.
-    ModuleObjectToken moduleToken_;
-    Inner inner_;
-    IUnknown* outer_;
 
     IPropertyPageSite* site_ = nullptr;
     HWND window_ = nullptr;
