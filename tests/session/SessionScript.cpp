@@ -172,9 +172,21 @@ class Generator {
         s.signalSeed = r_.Next();
     }
 
+    // What a decoder hands on mid-stream: any of the formats a connection starts with, or
+    // surround, packed 24-bit, or PCM whose valid bits are fewer than its container.
     void FormatChange() {
         SessionStep& s = Add(StepKind::FormatChange);
         s.format = AcceptedFormat();
+        if (r_.Percent(50)) {
+            constexpr WORD kChannels[] = {1, 2, 3, 6, 8, 32};
+            constexpr WORD kWide[][2] = {
+                {WAVE_FORMAT_PCM, 24}, {WAVE_FORMAT_PCM, 32}, {WAVE_FORMAT_IEEE_FLOAT, 32}};
+            const WORD* type = kWide[r_.Below(3)];
+            s.format =
+                MakeStoredFormat(type[0], kChannels[r_.Below(6)], s.format.nSamplesPerSec, type[1]);
+            if (type[0] == WAVE_FORMAT_PCM && r_.Percent(50))
+                s.validBits = WORD(r_.Between(16, type[1] - 1));
+        }
         origin_ = HostTime();
         framesSinceOrigin_ = 0;
         rate_ = s.format.nSamplesPerSec;
@@ -289,6 +301,11 @@ void FillSignal(const WAVEFORMATEX& format, DWORD frames, uint64_t seed, void* o
         } else if (format.wBitsPerSample == 16) {
             const int16_t v = int16_t(u / (1 << 10));
             std::memcpy(at + i * 2, &v, 2);
+        } else if (format.wBitsPerSample == 24) {
+            const uint32_t v = uint32_t(u / 4);
+            at[i * 3] = BYTE(v);
+            at[i * 3 + 1] = BYTE(v >> 8);
+            at[i * 3 + 2] = BYTE(v >> 16);
         } else {
             const int32_t v = u * (1 << 6);
             std::memcpy(at + i * 4, &v, 4);

@@ -53,12 +53,13 @@ struct SessionStep {
     DWORD frames = 0;      // Buffer, DirectProcess, DirectDrain
     DWORD bytes = 0;       // EndOfStream
     TimeJump jump = TimeJump::Continue;
-    REFERENCE_TIME start = 0;                     // Buffer, when `jump` is not Absent
-    bool discontinuity = false;                   // Buffer
-    WAVEFORMATEX format{};                        // Start (the connection's format), FormatChange
-    DWORD index = 0;                              // SetParam, AddEnvelope, FlushEnvelope
-    MP_DATA value = 0;                            // SetParam
-    LONG preset = 0;                              // ApplyPreset
+    REFERENCE_TIME start = 0;    // Buffer, when `jump` is not Absent
+    bool discontinuity = false;  // Buffer
+    WAVEFORMATEX format{};       // Start (the connection's format), FormatChange
+    WORD validBits = 0;  // FormatChange: fewer bits than the container carry the sample; 0: all
+    DWORD index = 0;     // SetParam, AddEnvelope, FlushEnvelope
+    MP_DATA value = 0;   // SetParam
+    LONG preset = 0;     // ApplyPreset
     MP_DATA values[kSessionParamCount] = {};      // SetAllParams
     std::vector<MP_ENVELOPE_SEGMENT> segments;    // AddEnvelope; may be empty (count 0)
     REFERENCE_TIME flushStart = 0, flushEnd = 0;  // FlushEnvelope

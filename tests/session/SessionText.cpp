@@ -17,9 +17,11 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
-std::string FormatText(const WAVEFORMATEX& f) {
-    return Format("%s%u x%u at %" PRIu32 " Hz", f.wFormatTag == WAVE_FORMAT_PCM ? "PCM" : "float",
-                  unsigned(f.wBitsPerSample), unsigned(f.nChannels), uint32_t(f.nSamplesPerSec));
+std::string FormatText(const WAVEFORMATEX& f, WORD validBits) {
+    return Format("%s%u%s x%u at %" PRIu32 " Hz", f.wFormatTag == WAVE_FORMAT_PCM ? "PCM" : "float",
+                  unsigned(f.wBitsPerSample),
+                  validBits ? Format(" (%u valid)", unsigned(validBits)).c_str() : "",
+                  unsigned(f.nChannels), uint32_t(f.nSamplesPerSec));
 }
 
 DWORD CurveOf(const MP_ENVELOPE_SEGMENT& s) {
@@ -71,7 +73,7 @@ class Digest {
 std::string DescribeStep(const SessionStep& s) {
     switch (s.kind) {
         case StepKind::Start:
-            return s.running ? "Run" : "Pause from stopped, " + FormatText(s.format);
+            return s.running ? "Run" : "Pause from stopped, " + FormatText(s.format, 0);
         case StepKind::Stop:
             return "Stop";
         case StepKind::Flush:
@@ -83,7 +85,7 @@ std::string DescribeStep(const SessionStep& s) {
                           uint32_t(s.frames), int64_t(s.start), JumpText(s.jump),
                           s.discontinuity ? ", discontinuous" : "");
         case StepKind::FormatChange:
-            return "FormatChange to " + FormatText(s.format);
+            return "FormatChange to " + FormatText(s.format, s.validBits);
         case StepKind::SetParam:
             return Format("SetParam(%" PRIu32 ", %g)", uint32_t(s.index), double(s.value));
         case StepKind::ApplyPreset:
@@ -132,6 +134,7 @@ uint64_t SessionDigest(const Session& session) {
         d.Add(s.format.nChannels);
         d.Add(s.format.nSamplesPerSec);
         d.Add(s.format.wBitsPerSample);
+        d.Add(s.validBits);
         d.Add(s.index);
         d.Add(s.value);
         d.Add(s.preset);

@@ -83,8 +83,10 @@ void SignalModel::Design(const double values[kSessionParamCount]) {
     c_.order = long(Clamp(3, values[3]));
 }
 
-void SignalModel::Restart(const WAVEFORMATEX& format, const double values[kSessionParamCount]) {
+void SignalModel::Restart(const WAVEFORMATEX& format, WORD validBits,
+                          const double values[kSessionParamCount]) {
     format_ = format;
+    validBits_ = validBits == format.wBitsPerSample ? 0 : validBits;
     Silence();
     Design(values);
     lastOrder_ = c_.order;
@@ -107,6 +109,7 @@ void SignalModel::Filter(Working* samples, DWORD frames, const double* values) {
         // Bypass, rounded: from half way up the frame passes as it came and the filter restarts.
         if (Clamp(4, now[4]) >= 0.5) {
             Silence();
+            untouched_[n] = true;
             continue;
         }
         Design(now);
@@ -117,7 +120,10 @@ void SignalModel::Filter(Working* samples, DWORD frames, const double* values) {
         }
         lastOrder_ = c_.order;
         // Another channel count, or a type outside the three, leaves the samples alone.
-        if (channels < 1 || channels > 32 || c_.type < 0 || c_.type > 2) continue;
+        if (channels < 1 || channels > 32 || c_.type < 0 || c_.type > 2) {
+            untouched_[n] = true;
+            continue;
+        }
         const int sections = c_.order != 0 ? 2 : 1;
         for (unsigned ch = 0; ch < channels; ++ch) {
             Working& sample = samples[size_t(n) * channels + ch];
@@ -142,6 +148,16 @@ void SignalModel::Run(void* data, DWORD frames, const double* values, bool resta
     if (restart) Silence();
     const size_t samples = size_t(frames) * format_.nChannels;
     uint8_t* bytes = static_cast<uint8_t*>(data);
+    // A frame left alone keeps its very bytes, bits below the valid ones included.
+    const size_t block = size_t(format_.nChannels) * (format_.wBitsPerSample / 8);
+    const std::vector<uint8_t> original(bytes, bytes + size_t(frames) * block);
+    untouched_.assign(frames, false);
+    Convert(bytes, samples, frames, values);
+    for (DWORD n = 0; n < frames; ++n)
+        if (untouched_[n]) std::memcpy(bytes + n * block, &original[n * block], block);
+}
+
+void SignalModel::Convert(uint8_t* bytes, size_t samples, DWORD frames, const double* values) {
     const WORD bits = format_.wBitsPerSample;
     if (format_.wFormatTag == WAVE_FORMAT_IEEE_FLOAT) {
         if (bits == 32) {
@@ -185,25 +201,33 @@ void SignalModel::Run(void* data, DWORD frames, const double* values, bool resta
             const int16_t s = int16_t(t < -32768 ? -32768 : t > 32767 ? 32767 : t);
             std::memcpy(bytes + 2 * i, &s, 2);
         }
-    } else if (bits == 32) {
+    } else if (bits == 24 || bits == 32) {
+        // Packed little-endian samples of `size` bytes, read as a signed integer of `bits` bits.
+        const size_t size = bits / 8;
         doubles_.resize(samples);
         for (size_t i = 0; i < samples; ++i) {
-            int32_t s;
-            std::memcpy(&s, bytes + 4 * i, 4);
+            uint32_t u = 0;
+            for (size_t k = 0; k < size; ++k)
+                u |= uint32_t(bytes[size * i + k]) << (8 * k);
+            const int32_t s = int32_t(u << (32 - bits));  // the sign from the top byte
             doubles_[i] = s * (1.0 / 2147483648.0);
         }
         Filter(doubles_.data(), frames, values);
+        const int valid = validBits_ ? validBits_ : bits;
+        const double top = std::ldexp(1.0, valid - 1);
         for (size_t i = 0; i < samples; ++i) {
-            const double a = doubles_[i] * 2147483648.0;
-            int32_t s = 0;
-            if (a < -2147483648.0) {
-                s = INT32_MIN;
-            } else if (a > 2147483647.0) {
-                s = INT32_MAX;
+            const double a = doubles_[i] * top;
+            int64_t s = 0;
+            if (a < -top) {
+                s = int64_t(-top);
+            } else if (a > top - 1) {
+                s = int64_t(top - 1);
             } else if (a == a) {
-                s = int32_t(std::trunc(a));
+                s = int64_t(std::trunc(a));
             }
-            std::memcpy(bytes + 4 * i, &s, 4);
+            const uint32_t u = uint32_t(s) << (bits - valid);
+            for (size_t k = 0; k < size; ++k)
+                bytes[size * i + k] = uint8_t(u >> (8 * k));
         }
     }
 }

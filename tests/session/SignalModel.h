@@ -16,7 +16,9 @@ class SignalModel {
   public:
     // Streaming starts (or a format arrives in band, or a direct session opens, or a refresh
     // asks for a reset): coefficients from `values`, every section from silence.
-    void Restart(const WAVEFORMATEX& format, const double values[kSessionParamCount]);
+    // `validBits` (0: all) are the bits of a 24- or 32-bit PCM sample that carry the signal.
+    void Restart(const WAVEFORMATEX& format, WORD validBits,
+                 const double values[kSessionParamCount]);
     // One buffer of stream samples in place, `values` the parameters at each frame (frames x
     // kSessionParamCount); `restart` for a discontinuous one.
     void Run(void* data, DWORD frames, const double* values, bool restart);
@@ -35,11 +37,15 @@ class SignalModel {
     double Tick(Section* s, double x) const;
     template <typename Working>
     void Filter(Working* samples, DWORD frames, const double* values);
+    // Stream samples to working ones, Filter, and back.
+    void Convert(uint8_t* bytes, size_t samples, DWORD frames, const double* values);
 
     WAVEFORMATEX format_{};
+    WORD validBits_ = 0;
     Coefficients c_;
     long lastOrder_ = 0;       // the order of the last buffer filtered
     Section sections_[2][32];  // [section][channel]: every channel a stream may carry
     std::vector<float> singles_;
     std::vector<double> doubles_;
+    std::vector<bool> untouched_;  // per frame of the buffer: bypassed or left alone
 };

@@ -22,6 +22,7 @@
 #include "platform/NullOwner.h"
 #include "presets/PresetTable.h"
 #include "stream/StreamDriver.h"
+#include "stream/WaveFormatCheck.h"
 #include "tests/filter/DmoSupport.h"
 #include "tools/graph/AudioGraph.h"
 #include "tools/graph/PushSource.h"
@@ -49,9 +50,23 @@ std::string Hex(HRESULT hr) {
     return text;
 }
 
-std::vector<uint8_t> FormatBlock(const WAVEFORMATEX& f) {
-    std::vector<uint8_t> b(sizeof f);
-    std::memcpy(b.data(), &f, sizeof f);
+// The record a decoder would send: extensible, with a mask of 0, where the plain one cannot
+// say it all (more than two channels, PCM above 16 bits, or fewer valid bits than the container).
+std::vector<uint8_t> FormatBlock(const WAVEFORMATEX& f, WORD validBits) {
+    const bool pcm = f.wFormatTag == WAVE_FORMAT_PCM;
+    if (f.nChannels <= 2 && (!pcm || f.wBitsPerSample <= 16) && validBits == 0) {
+        std::vector<uint8_t> b(sizeof f);
+        std::memcpy(b.data(), &f, sizeof f);
+        return b;
+    }
+    WAVEFORMATEXTENSIBLE x{};
+    x.Format = f;
+    x.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    x.Format.cbSize = sizeof x - sizeof x.Format;
+    x.Samples.wValidBitsPerSample = validBits ? validBits : f.wBitsPerSample;
+    x.SubFormat = pcm ? MEDIASUBTYPE_PCM : MEDIASUBTYPE_IEEE_FLOAT;
+    std::vector<uint8_t> b(sizeof x);
+    std::memcpy(b.data(), &x, sizeof x);
     return b;
 }
 
@@ -247,7 +262,7 @@ class SessionReplay {
 
     size_t PinRun(size_t first);
     size_t DmoRun(size_t first);
-    void DmoTypes(WAVEFORMATEX format);
+    void DmoTypes(const WAVEFORMATEX& format, WORD validBits);
     void DmoBuffer(const SessionStep& s, const WAVEFORMATEX& f);
     void DmoInPlace(const SessionStep& s, const WAVEFORMATEX& f, std::vector<uint8_t>* in);
     void DmoThroughOutput(const SessionStep& s, const WAVEFORMATEX& f, std::vector<uint8_t>* in);
@@ -305,7 +320,7 @@ size_t SessionReplay::PinRun(size_t first) {
         if (s.kind == StepKind::Buffer) {
             ScheduledSample sample;
             if (!pendingFormat.empty()) {
-                std::memcpy(&current, pendingFormat.data(), sizeof current);
+                CheckWaveFormat(pendingFormat.data(), pendingFormat.size(), &current, nullptr);
                 sample.newFormat = pendingFormat;
                 pendingFormat.clear();
             }
@@ -325,7 +340,7 @@ size_t SessionReplay::PinRun(size_t first) {
             bufferStep.push_back(i);
             before.emplace_back();
         } else if (s.kind == StepKind::FormatChange) {
-            pendingFormat = FormatBlock(s.format);
+            pendingFormat = FormatBlock(s.format, s.validBits);
         } else if (s.kind == StepKind::Flush) {
             before.back().push_back({i, true, false});
             pendingDiscontinuity = true;
@@ -395,8 +410,10 @@ size_t SessionReplay::PinRun(size_t first) {
             if (k < schedule.size()) {
                 // The core runs this sample now; the DLL right after, on delivery.
                 if (!schedule[k].newFormat.empty()) {
-                    std::memcpy(&coreFormat, schedule[k].newFormat.data(), sizeof coreFormat);
-                    d.AdoptFormat(coreFormat);
+                    const std::vector<uint8_t>& block = schedule[k].newFormat;
+                    WORD valid = 0;
+                    CheckWaveFormat(block.data(), block.size(), &coreFormat, &valid);
+                    d.AdoptFormat(coreFormat, valid);
                 }
                 step_ = bufferStep[k];
                 std::vector<uint8_t> out;
@@ -450,8 +467,10 @@ size_t SessionReplay::PinRun(size_t first) {
 }
 
 // The DMO's types: the same well-formed audio type in and out.
-void SessionReplay::DmoTypes(WAVEFORMATEX format) {
-    const AM_MEDIA_TYPE type = PlainAudioType(&format);
+void SessionReplay::DmoTypes(const WAVEFORMATEX& format, WORD validBits) {
+    std::vector<uint8_t> block = FormatBlock(format, validBits);
+    const AM_MEDIA_TYPE type =
+        PlainAudioType(reinterpret_cast<WAVEFORMATEX*>(block.data()), ULONG(block.size()));
     const DMO_MEDIA_TYPE* dmoType = reinterpret_cast<const DMO_MEDIA_TYPE*>(&type);
     Same(dmo_->SetInputType(0, dmoType, 0), S_OK, "SetInputType");
     Same(dmo_->SetOutputType(0, dmoType, 0), S_OK, "SetOutputType");
@@ -464,7 +483,8 @@ size_t SessionReplay::DmoRun(size_t first) {
     StreamDriver& d = core_.driver;
     step_ = first;
     WAVEFORMATEX format = steps[first].format;
-    DmoTypes(format);
+    WORD valid = 0;
+    DmoTypes(format, valid);
     Same(dmo_->AllocateStreamingResources(), S_OK, "AllocateStreamingResources");
     d.StoreFormat(format);
     d.StartStreaming();
@@ -487,14 +507,16 @@ size_t SessionReplay::DmoRun(size_t first) {
                 coreRestart_ = true;
                 break;
             case StepKind::FormatChange: {
-                const bool other = std::memcmp(&format, &s.format, sizeof format) != 0;
-                DmoTypes(s.format);
+                const bool other =
+                    std::memcmp(&format, &s.format, sizeof format) != 0 || s.validBits != valid;
+                DmoTypes(s.format, s.validBits);
                 Same(dmo_->AllocateStreamingResources(), S_OK, "AllocateStreamingResources");
                 // Another type ends the stream, and the next one starts from silence.
                 if (other) {
                     format = s.format;
+                    valid = s.validBits;
                     d.StopStreaming();
-                    d.StoreFormat(format);
+                    d.StoreFormat(format, valid);
                     d.StartStreaming();
                     coreRestart_ = false;
                 }
