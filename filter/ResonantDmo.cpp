@@ -91,6 +91,8 @@ HRESULT ResonantDmo::NonDelegatingQueryInterface(REFIID iid, void** out) {
         face = static_cast<IMediaObject*>(this);
     } else if (IsEqualGUID(iid, IID_IMediaObjectInPlace)) {
         face = static_cast<IMediaObjectInPlace*>(this);
+    } else if (IsEqualGUID(iid, IID_IMFTransform)) {
+        face = static_cast<IMFTransform*>(&mft_);
     } else {
         return QuerySettingsFace(iid, out);
     }
