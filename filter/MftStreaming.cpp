@@ -90,7 +90,8 @@ HRESULT MftFace::FilterHeld(BYTE* out, DWORD room, DWORD* frames) {
     BYTE* data = nullptr;
     HRESULT hr = held_.buffer->Lock(&data, nullptr, nullptr);
     if (FAILED(hr)) return hr;
-    memcpy(out, data + size_t(held_.done) * block, size_t(n) * block);
+    // memmove: a host may hand the input sample back as the output.
+    memmove(out, data + size_t(held_.done) * block, size_t(n) * block);
     held_.buffer->Unlock();
     DWORD done = 0;
     hr = dmo_.driver_.RunBuffer(out, n, mode, &done);
@@ -99,8 +100,8 @@ HRESULT MftFace::FilterHeld(BYTE* out, DWORD room, DWORD* frames) {
     return S_OK;
 }
 
-// A failure once filtering has begun drops the held input: its state is unknown, and a sample
-// still held would refuse every later input until a flush.
+// A failure with input held drops it, whatever failed, as on the DMO: a sample still held would
+// refuse every later input until a flush. Calls refused for their arguments change nothing.
 STDMETHODIMP MftFace::ProcessOutput(DWORD, DWORD count, MFT_OUTPUT_DATA_BUFFER* samples,
                                     DWORD* status) {
     if (!samples || !status) return E_POINTER;
