@@ -54,6 +54,8 @@ HRESULT ResonantDmo::NonDelegatingQueryInterface(REFIID iid, void** out) {
         return AnswerFace(static_cast<IMediaObject*>(this), out);
     if (IsEqualGUID(iid, IID_IMediaObjectInPlace))
         return AnswerFace(static_cast<IMediaObjectInPlace*>(this), out);
+    if (IsEqualGUID(iid, IID_IMFTransform))
+        return AnswerFace(static_cast<IMFTransform*>(&mft_), out);
     return QuerySettingsFace(iid, out);
 }
 

@@ -9,6 +9,7 @@
 // lock, then the DSP lock, then the store lock.
 #pragma once
 
+#include "filter/MftFace.h"
 #include "filter/SettingsFaces.h"
 #include "framework/ComIdentity.h"
 #include "platform/CriticalLock.h"
@@ -61,6 +62,8 @@ class ResonantDmo : public ComIdentity,
     STDMETHODIMP GetLatency(REFERENCE_TIME* latency) override;
 
   private:
+    friend class MftFace;  // the same object as a Media Foundation transform
+
     // The buffer ProcessInput took, until ProcessOutput has passed all of its frames on.
     struct HeldInput {
         IMediaBuffer* buffer = nullptr;
@@ -103,4 +106,5 @@ class ResonantDmo : public ComIdentity,
     // A discontinuity came: the next buffer taken restarts the filter state.
     bool restartNext_ = false;
     HeldInput held_;
+    MftFace mft_{*this};
 };

@@ -5,6 +5,7 @@
 #include "framework/InPlaceFilter.h"
 #include "framework/Registration.h"
 #include "module/DmoRegistration.h"
+#include "module/MftRegistration.h"
 #include "module/Module.h"
 
 namespace {
@@ -92,13 +93,19 @@ STDAPI DllRegisterServer() {
         if (SUCCEEDED(hr)) hr = UpdateThroughObject(kFactories[i], true);
         if (FAILED(hr)) return hr;
     }
-    // Last: a host that finds the DMO in its category can then create it by class.
-    return RegisterDmo();
+    // Last: a host that finds the DMO or the MFT in its category can then create it by class.
+    hr = RegisterDmo();
+    if (FAILED(hr)) return hr;
+    hr = RegisterMft();
+    // One class, two entries: a host of either finds both or neither.
+    if (FAILED(hr)) UnregisterDmo();
+    return hr;
 }
 
 STDAPI DllUnregisterServer() {
-    // First: no host should find the DMO in its category once its class is gone.
-    HRESULT hr = UnregisterDmo();
+    // First: no host should find the DMO or the MFT in its category once its class is gone.
+    HRESULT hr = UnregisterMft();
+    if (SUCCEEDED(hr)) hr = UnregisterDmo();
     if (FAILED(hr)) return hr;
     for (size_t i = kFactoryCount; i-- > 0;) {
         hr = UpdateThroughObject(kFactories[i], false);
