@@ -1,6 +1,6 @@
 ; Registering and unregistering the DLLs, each in the registry view of its own width, through
-; the system's regsvr32 of that width. The DLL writes its class keys, the filter mapper's entry
-; and the DMO's entry itself; the setup only asks it to.
+; the system's regsvr32 of that width. The DLL writes its class keys, the filter mapper's entry,
+; the DMO's entry and the transform's entry itself; the setup only asks it to.
 
 !include LogicLib.nsh
 !include x64.nsh
@@ -11,6 +11,7 @@
 !define CLSID_DMO "{2B01ABCB-A57A-45DB-88DD-97C6DF384707}"
 !define DMO_KEY "2B01ABCB-A57A-45DB-88DD-97C6DF384707"
 !define DMO_AUDIO_EFFECT "F3602B3F-0592-48DF-A4CD-674721E7EBEB"
+!define MFT_AUDIO_EFFECT "11064C48-3648-4ED0-932E-05CE8AC811B7"
 !define LEGACY_FILTER_CATEGORY "{083863F1-70DE-11D0-BD40-00A0C911CE86}"
 
 ; Runs regsvr32 ARGS on DLL for a DLL of WIDTH (32 or 64) bits; $0 gets its exit code, 0 for
@@ -62,6 +63,8 @@
   !insertmacro SelectView ${WIDTH}
   DeleteRegKey HKLM "Software\Classes\DirectShow\MediaObjects\Categories\${DMO_AUDIO_EFFECT}\${DMO_KEY}"
   DeleteRegKey HKLM "Software\Classes\DirectShow\MediaObjects\${DMO_KEY}"
+  DeleteRegKey HKLM "Software\Classes\MediaFoundation\Transforms\Categories\${MFT_AUDIO_EFFECT}\${DMO_KEY}"
+  DeleteRegKey HKLM "Software\Classes\MediaFoundation\Transforms\${DMO_KEY}"
   DeleteRegKey HKLM "Software\Classes\CLSID\${LEGACY_FILTER_CATEGORY}\Instance\${CLSID_FILTER}"
   DeleteRegKey HKLM "Software\Classes\CLSID\${CLSID_FILTER}"
   DeleteRegKey HKLM "Software\Classes\CLSID\${CLSID_PAGE}"

@@ -26,6 +26,8 @@ const wchar_t kPublisher[] = L"Aldermoor";
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 // The filter mapper's default category, where it keeps the filter's entry.
 const wchar_t kLegacyFilterCategory[] = L"{083863F1-70DE-11D0-BD40-00A0C911CE86}";
+// Media Foundation's audio-effect category, where the class is listed as a transform too.
+const wchar_t kMftAudioEffect[] = L"11064C48-3648-4ED0-932E-05CE8AC811B7";
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return std::string();
@@ -96,7 +98,8 @@ const wchar_t* YesNo(bool yes) {
     return yes ? L"yes" : L"no";
 }
 
-// Each class's server, the filter mapper's entry and the DMO's two entries.
+// Each class's server, the filter mapper's entry, the DMO's two entries and the transform's two
+// (the first by its name).
 void PrintRegistration(REGSAM view, const std::wstring& label) {
     const struct {
         const wchar_t* name;
@@ -118,6 +121,14 @@ void PrintRegistration(REGSAM view, const std::wstring& label) {
     const std::wstring category =
         objects + L"Categories\\" + BareGuidText(DMOCATEGORY_AUDIO_EFFECT) + L"\\" + dmo;
     Print(label + L" dmo-category " + YesNo(KeyExists(HKEY_CLASSES_ROOT, category, view)));
+    const std::wstring transforms = L"MediaFoundation\\Transforms\\";
+    const std::wstring mft = transforms + dmo;
+    Print(label + L" mft-entry " +
+          (KeyExists(HKEY_CLASSES_ROOT, mft, view)
+               ? ReadString(HKEY_CLASSES_ROOT, mft, nullptr, view)
+               : L"-"));
+    const std::wstring listed = transforms + L"Categories\\" + kMftAudioEffect + L"\\" + dmo;
+    Print(label + L" mft-category " + YesNo(KeyExists(HKEY_CLASSES_ROOT, listed, view)));
 }
 
 // Every Add/Remove Programs entry of the product in the view, with its values.

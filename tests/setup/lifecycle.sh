@@ -21,6 +21,8 @@ installed_state() {
     fi
     for name in filter page dmo; do echo "$bits $name $install_dir\\$bits-bit\\ResonantFilter.dll"; done
     for name in mapper dmo-entry dmo-category; do echo "$bits $name yes"; done
+    echo "$bits mft-entry $product MFT"
+    echo "$bits mft-category yes"
     [ "$bits" = 64 ] || continue
     cat <<EOF
 64 entry $product

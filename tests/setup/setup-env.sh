@@ -110,6 +110,8 @@ nothing_state() {
   for bits in 64 32; do
     for name in filter page dmo; do echo "$bits $name -"; done
     for name in mapper dmo-entry dmo-category; do echo "$bits $name no"; done
+    echo "$bits mft-entry -"
+    echo "$bits mft-category no"
   done
 }
 

@@ -29,6 +29,8 @@ cat >expected.txt <<EOF2
 32 mapper yes
 32 dmo-entry yes
 32 dmo-category yes
+32 mft-entry $product MFT
+32 mft-category yes
 32 entry $product
 32 entry DisplayName=$product
 32 entry DisplayVersion=$version
