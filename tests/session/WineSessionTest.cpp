@@ -1,8 +1,10 @@
 // Host sessions through the DLL under Wine: each pin run streams through a real graph fed by the
 // push source, with the host's calls made between samples on the streaming thread, and each
-// direct run goes through IDirectProcess. A share of the sessions is hosted by the DMO instead:
+// direct run goes through IDirectProcess. A third of the sessions is hosted by the DMO instead:
 // its pin runs go buffer by buffer through IMediaObject (output buffers shorter than the input
-// among them) and IMediaObjectInPlace, and it has no direct path. The portable core replays the
+// among them) and IMediaObjectInPlace, and it has no direct path. Another third goes buffer by
+// buffer through the same class's IMFTransform, as a synchronous Media Foundation host drives
+// it, into output samples of random sizes. The portable core replays the
 // same session beside it, and the two must agree on every answer, every output bit and every
 // parameter value after every step. The native session test checks that core against the store
 // model.
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "MfSamples.h"
 #include "SessionScript.h"
 #include "filter/FilterDll.h"
 #include "platform/NullOwner.h"
@@ -27,6 +30,10 @@
 #include "tools/graph/AudioGraph.h"
 #include "tools/graph/PushSource.h"
 
+#include <mfapi.h>
+#include <mferror.h>
+#include <mftransform.h>
+
 namespace {
 
 constexpr DWORD kHangMs = 60000;
@@ -34,9 +41,12 @@ constexpr DWORD kHangMs = 60000;
 constexpr DWORD kInputDiscontinuity = 0x8;
 constexpr DWORD kOutputDiscontinuity = 0x8;
 
-// A seed's host: a third of the sessions go through the DMO.
-bool DmoHosted(uint64_t seed) {
-    return (seed >> 7) % 3 == 0;
+enum class Host { Filter, Dmo, Mft };
+
+// A seed's host: a third of the sessions each, the DMO keeping the seeds it always had.
+Host HostOf(uint64_t seed) {
+    const uint64_t share = (seed >> 7) % 3;
+    return share == 0 ? Host::Dmo : share == 1 ? Host::Filter : Host::Mft;
 }
 
 bool IsValueStep(StepKind k) {
@@ -98,7 +108,7 @@ struct Core {
 class SessionReplay {
   public:
     SessionReplay(FilterDll& dll, const Session& session)
-        : dll_(dll), session_(session), dmoHost_(DmoHosted(session.seed)) {}
+        : dll_(dll), session_(session), host_(HostOf(session.seed)) {}
 
     // Empty when DLL and core agreed all along, else where they parted.
     std::string Run() {
@@ -107,13 +117,13 @@ class SessionReplay {
         while (i < session_.steps.size() && failure_.empty()) {
             const SessionStep& s = session_.steps[i];
             if (s.kind == StepKind::Start && !s.running) {
-                i = dmoHost_ ? DmoRun(i) : PinRun(i);
+                i = host_ == Host::Filter ? PinRun(i) : BufferRun(i);
                 continue;
             }
             step_ = i;
             if (IsValueStep(s.kind)) {
                 ValueStep(s);
-            } else if (!dmoHost_) {
+            } else if (host_ == Host::Filter) {
                 DirectStep(s);
             }
             CompareValues();
@@ -134,14 +144,16 @@ class SessionReplay {
     }
 
     bool OpenFilter() {
-        const HRESULT hr =
-            dmoHost_ ? dll_.Create(IID_IUnknown, &filter_, nullptr, CLSID_ResonantFilterDmo)
-                     : dll_.Create(IID_IBaseFilter, &filter_);
+        const HRESULT hr = host_ != Host::Filter ? dll_.Create(IID_IUnknown, &filter_, nullptr,
+                                                               CLSID_ResonantFilterDmo)
+                                                 : dll_.Create(IID_IBaseFilter, &filter_);
         if (FAILED(hr)) return false;
         filter_->QueryInterface(IID_IMediaParams, reinterpret_cast<void**>(&params_));
         filter_->QueryInterface(IID_IFilterSettings, reinterpret_cast<void**>(&settings_));
         filter_->QueryInterface(IID_IFilterPresets, reinterpret_cast<void**>(&presets_));
-        if (dmoHost_) {
+        if (host_ == Host::Mft) {
+            filter_->QueryInterface(IID_IMFTransform, reinterpret_cast<void**>(&mft_));
+        } else if (host_ == Host::Dmo) {
             filter_->QueryInterface(IID_IMediaObject, reinterpret_cast<void**>(&dmo_));
             filter_->QueryInterface(IID_IMediaObjectInPlace, reinterpret_cast<void**>(&inPlace_));
         } else {
@@ -151,11 +163,14 @@ class SessionReplay {
         // A new filter starts from preset row 0.
         core_.dsp.Store().SetAllParams(kPresetTable[0].values);
         core_.dsp.MarkParamsChanged();
-        return params_ && settings_ && presets_ && (dmoHost_ ? dmo_ && inPlace_ : direct_ && base_);
+        const bool faces = host_ == Host::Mft   ? mft_ != nullptr
+                           : host_ == Host::Dmo ? dmo_ && inPlace_
+                                                : direct_ && base_;
+        return params_ && settings_ && presets_ && faces;
     }
     void CloseFilter() {
-        for (IUnknown* face :
-             std::vector<IUnknown*>{params_, settings_, presets_, direct_, base_, dmo_, inPlace_})
+        for (IUnknown* face : std::vector<IUnknown*>{params_, settings_, presets_, direct_, base_,
+                                                     dmo_, inPlace_, mft_})
             if (face) face->Release();
         if (filter_ && filter_->Release() != 0 && failure_.empty())
             failure_ = "the filter outlived its last reference";
@@ -261,8 +276,15 @@ class SessionReplay {
     };
 
     size_t PinRun(size_t first);
-    size_t DmoRun(size_t first);
+    size_t BufferRun(size_t first);
+    void Types(const WAVEFORMATEX& format, WORD validBits);
     void DmoTypes(const WAVEFORMATEX& format, WORD validBits);
+    void MftTypes(const WAVEFORMATEX& format, WORD validBits);
+    void MftBuffer(const SessionStep& s, const WAVEFORMATEX& f);
+    bool MftPiece(const SessionStep& s, const WAVEFORMATEX& f, std::vector<uint8_t>* in,
+                  DWORD taken, DWORD room);
+    BYTE* CorePiece(const SessionStep& s, const WAVEFORMATEX& f, std::vector<uint8_t>* in,
+                    DWORD taken, DWORD n);
     void DmoBuffer(const SessionStep& s, const WAVEFORMATEX& f);
     void DmoInPlace(const SessionStep& s, const WAVEFORMATEX& f, std::vector<uint8_t>* in);
     void DmoThroughOutput(const SessionStep& s, const WAVEFORMATEX& f, std::vector<uint8_t>* in);
@@ -279,11 +301,14 @@ class SessionReplay {
     IFilterSettings* settings_ = nullptr;
     IFilterPresets* presets_ = nullptr;
     IDirectProcess* direct_ = nullptr;
-    const bool dmoHost_;
+    const Host host_;
     IBaseFilter* base_ = nullptr;
     IMediaObject* dmo_ = nullptr;
     IMediaObjectInPlace* inPlace_ = nullptr;
-    bool coreRestart_ = false;  // what the DMO's next buffer must do: restart the filter
+    IMFTransform* mft_ = nullptr;
+    bool coreRestart_ = false;  // what the next buffer must do: restart the filter
+    bool markNext_ = false;     // the MFT's next sample follows a drain
+    bool coreStopped_ = false;  // the MFT's next sample starts the stream
 };
 
 void SessionReplay::CoreBuffer(const SessionStep& s, const WAVEFORMATEX& f, bool discontinuous,
@@ -476,49 +501,75 @@ void SessionReplay::DmoTypes(const WAVEFORMATEX& format, WORD validBits) {
     Same(dmo_->SetOutputType(0, dmoType, 0), S_OK, "SetOutputType");
 }
 
-// Streams Start..Stop buffer by buffer through the DMO, the core alongside, as a host that
-// drives a DMO itself does; returns the step after the run.
-size_t SessionReplay::DmoRun(size_t first) {
+void SessionReplay::Types(const WAVEFORMATEX& format, WORD validBits) {
+    if (host_ == Host::Mft) return MftTypes(format, validBits);
+    DmoTypes(format, validBits);
+    Same(dmo_->AllocateStreamingResources(), S_OK, "AllocateStreamingResources");
+}
+
+// Streams Start..Stop buffer by buffer through the DMO or the MFT, the core alongside, as a host
+// that drives either itself does; returns the step after the run.
+size_t SessionReplay::BufferRun(size_t first) {
     const std::vector<SessionStep>& steps = session_.steps;
     StreamDriver& d = core_.driver;
+    const bool mft = host_ == Host::Mft;
     step_ = first;
     WAVEFORMATEX format = steps[first].format;
     WORD valid = 0;
-    DmoTypes(format, valid);
-    Same(dmo_->AllocateStreamingResources(), S_OK, "AllocateStreamingResources");
+    Types(format, valid);
     d.StoreFormat(format);
     d.StartStreaming();
     coreRestart_ = false;
+    markNext_ = false;
+    coreStopped_ = false;
+    if (mft) {
+        Same(mft_->ProcessMessage(MFT_MESSAGE_NOTIFY_BEGIN_STREAMING, 0), S_OK, "BEGIN_STREAMING");
+        Same(mft_->ProcessMessage(MFT_MESSAGE_NOTIFY_START_OF_STREAM, 0), S_OK, "START_OF_STREAM");
+        coreRestart_ = true;  // a stream's start is a discontinuity to the MFT
+    }
     size_t i = first + 1;
     for (; i < steps.size() && steps[i].kind != StepKind::Stop && failure_.empty(); ++i) {
         const SessionStep& s = steps[i];
         step_ = i;
         switch (s.kind) {
             case StepKind::Buffer:
-                DmoBuffer(s, format);
+                mft ? MftBuffer(s, format) : DmoBuffer(s, format);
                 break;
             case StepKind::Flush:
-                Same(dmo_->Flush(), S_OK, "Flush");
+                Same(mft ? mft_->ProcessMessage(MFT_MESSAGE_COMMAND_FLUSH, 0) : dmo_->Flush(), S_OK,
+                     "Flush");
                 coreRestart_ = true;
                 break;
             case StepKind::EndOfStream:
-                // The input ended: what follows does not continue it.
-                Same(dmo_->Discontinuity(0), S_OK, "Discontinuity");
+                // The input ended: what follows does not continue it. The MFT has nothing held
+                // to give; its host marks the next sample, as the platform asks after a drain.
+                if (mft) {
+                    Same(mft_->ProcessMessage(MFT_MESSAGE_COMMAND_DRAIN, 0), S_OK, "DRAIN");
+                    MftPiece(s, format, nullptr, 0, 1);
+                    markNext_ = true;
+                } else {
+                    Same(dmo_->Discontinuity(0), S_OK, "Discontinuity");
+                }
                 coreRestart_ = true;
                 break;
             case StepKind::FormatChange: {
                 const bool other =
                     std::memcmp(&format, &s.format, sizeof format) != 0 || s.validBits != valid;
-                DmoTypes(s.format, s.validBits);
-                Same(dmo_->AllocateStreamingResources(), S_OK, "AllocateStreamingResources");
-                // Another type ends the stream, and the next one starts from silence.
+                Types(s.format, s.validBits);
+                // Another type ends the stream, and the next one starts from silence: the DMO's
+                // at once, forgetting a pending discontinuity; the MFT's at its next sample,
+                // which keeps it.
                 if (other) {
                     format = s.format;
                     valid = s.validBits;
                     d.StopStreaming();
                     d.StoreFormat(format, valid);
-                    d.StartStreaming();
-                    coreRestart_ = false;
+                    if (mft) {
+                        coreStopped_ = true;
+                    } else {
+                        d.StartStreaming();
+                        coreRestart_ = false;
+                    }
                 }
                 break;
             }
@@ -529,7 +580,9 @@ size_t SessionReplay::DmoRun(size_t first) {
         CompareValues();
     }
     step_ = std::min(i, steps.size() - 1);
-    Same(dmo_->FreeStreamingResources(), S_OK, "FreeStreamingResources");
+    Same(mft ? mft_->ProcessMessage(MFT_MESSAGE_NOTIFY_END_STREAMING, 0)
+             : dmo_->FreeStreamingResources(),
+         S_OK, "end of streaming");
     d.StopStreaming();
     CompareValues();
     return i + 1;
@@ -585,7 +638,6 @@ void SessionReplay::DmoThroughOutput(const SessionStep& s, const WAVEFORMATEX& f
     // Whole, or in two to four parts.
     const DWORD parts = DWORD(1 + (s.signalSeed >> 40) % 4);
     const DWORD room = std::max<DWORD>(1, (s.frames + parts - 1) / parts);
-    StreamDriver& d = core_.driver;
     for (DWORD taken = 0; taken < s.frames && failure_.empty();) {
         MemoryBuffer out(room * block);
         DMO_OUTPUT_DATA_BUFFER output{};
@@ -598,11 +650,7 @@ void SessionReplay::DmoThroughOutput(const SessionStep& s, const WAVEFORMATEX& f
                  std::to_string(n * block));
             break;
         }
-        // The core runs the same part, as the DMO filters it.
-        if (taken == 0) core_.dsp.Store().SetSampleTimes(timed ? &s.start : nullptr);
-        DWORD done = 0;
-        BYTE* core = in->data() + size_t(taken) * block;
-        d.RunBuffer(core, n, taken == 0 && coreRestart_ ? kBlockRestart : kBlockContinue, &done);
+        const BYTE* core = CorePiece(s, f, in, taken, n);
         if (std::memcmp(out.bytes.data(), core, n * block) != 0) Fail("DMO output differs");
         const bool more = taken + n < s.frames;
         if (bool(output.dwStatus & DMO_OUTPUT_DATA_BUFFERF_INCOMPLETE) != more)
@@ -627,6 +675,114 @@ void SessionReplay::DmoThroughOutput(const SessionStep& s, const WAVEFORMATEX& f
     none.pBuffer = &spare;
     DWORD status = 0;
     Same(dmo_->ProcessOutput(0, 1, &none, &status), S_FALSE, "ProcessOutput with nothing held");
+}
+
+// The core runs the frames [taken, taken + n) of the input in place, as the DLL filters a piece.
+BYTE* SessionReplay::CorePiece(const SessionStep& s, const WAVEFORMATEX& f,
+                               std::vector<uint8_t>* in, DWORD taken, DWORD n) {
+    if (taken == 0)
+        core_.dsp.Store().SetSampleTimes(s.jump == TimeJump::Absent ? nullptr : &s.start);
+    DWORD done = 0;
+    BYTE* core = in->data() + size_t(taken) * f.nBlockAlign;
+    core_.driver.RunBuffer(core, n, taken == 0 && coreRestart_ ? kBlockRestart : kBlockContinue,
+                           &done);
+    return core;
+}
+
+// The MFT's types: the step's record as the input type, and the first output type it offers.
+void SessionReplay::MftTypes(const WAVEFORMATEX& format, WORD validBits) {
+    IMFMediaType* in = MfTypeFromRecord(FormatBlock(format, validBits));
+    if (!in) return Fail("the platform made no media type of the record");
+    Same(mft_->SetInputType(0, in, 0), S_OK, "SetInputType");
+    in->Release();
+    IMFMediaType* out = nullptr;
+    Same(mft_->GetOutputAvailableType(0, 0, &out), S_OK, "GetOutputAvailableType");
+    if (out) {
+        Same(mft_->SetOutputType(0, out, 0), S_OK, "SetOutputType");
+        out->Release();
+    }
+}
+
+// One input sample, taken out through output samples of random sizes, some holding only part.
+void SessionReplay::MftBuffer(const SessionStep& s, const WAVEFORMATEX& f) {
+    const DWORD block = f.nBlockAlign;
+    std::vector<uint8_t> in(std::max<size_t>(size_t(s.frames) * block, 1));
+    FillSignal(f, s.frames, s.signalSeed, in.data());
+    IMFSample* sample = NewMfSample(DWORD(in.size()), in.data(), s.frames * block);
+    if (!sample) return Fail("no input sample");
+    if (s.jump != TimeJump::Absent) sample->SetSampleTime(s.start);
+    // A sample with no whole frame leaves the restart to the next one, on both sides.
+    if (s.discontinuity || markNext_) {
+        sample->SetUINT32(MFSampleExtension_Discontinuity, TRUE);
+        coreRestart_ = true;
+    }
+    markNext_ = false;
+    if (coreStopped_) core_.driver.StartStreaming();
+    coreStopped_ = false;
+    Same(mft_->ProcessInput(0, sample, 0), S_OK, "ProcessInput");
+    sample->Release();
+    uint64_t pick = s.signalSeed;
+    for (DWORD taken = 0; failure_.empty();) {
+        // Room for 1 frame up to a quarter more than the sample, at times with a part frame over.
+        pick = pick * 6364136223846793005u + 1442695040888963407u;
+        const DWORD room = DWORD(1 + (pick >> 33) % (s.frames + s.frames / 4 + 1));
+        if (!MftPiece(s, f, &in, taken, room)) break;
+        taken += std::min(room, s.frames - taken);
+    }
+    if (s.frames) coreRestart_ = false;
+}
+
+// One ProcessOutput into a new sample with room for `room` frames (and a part frame at times):
+// true when it gave a piece; false when it rightly had nothing left, or failed. Without input,
+// nothing may be left.
+bool SessionReplay::MftPiece(const SessionStep& s, const WAVEFORMATEX& f, std::vector<uint8_t>* in,
+                             DWORD taken, DWORD room) {
+    const DWORD block = f.nBlockAlign;
+    const DWORD frames = in ? s.frames : 0;
+    IMFSample* out = NewMfSample(room * block + room % block, nullptr, 0);
+    if (!out) {
+        Fail("no output sample");
+        return false;
+    }
+    MFT_OUTPUT_DATA_BUFFER output{7, out, 0, nullptr};
+    DWORD status = 1;
+    const HRESULT hr = mft_->ProcessOutput(0, 1, &output, &status);
+    const DWORD n = std::min(room, frames - taken);
+    const std::vector<uint8_t> bytes = MfSampleBytes(out);
+    LONGLONG time = 0, duration = 0;
+    const bool timed = SUCCEEDED(out->GetSampleTime(&time));
+    out->GetSampleDuration(&duration);
+    UINT32 mark = 0;
+    const bool marked = SUCCEEDED(out->GetUINT32(MFSampleExtension_Discontinuity, &mark)) && mark;
+    out->Release();
+    if (status != 0 || output.dwStreamID != 7 || output.pSample != out || output.pEvents)
+        Fail("ProcessOutput changed what it must leave as given");
+    if (taken == frames) {
+        Same(hr, MF_E_TRANSFORM_NEED_MORE_INPUT, "ProcessOutput with nothing held");
+        if (!bytes.empty() || output.dwStatus != 0) Fail("an empty answer gave data");
+        return false;
+    }
+    Same(hr, S_OK, "ProcessOutput");
+    if (hr != S_OK) return false;
+    if (bytes.size() != size_t(n) * block) {
+        Fail("ProcessOutput gave " + std::to_string(bytes.size()) + " bytes, not " +
+             std::to_string(n * block));
+        return false;
+    }
+    const bool restart = taken == 0 && coreRestart_;
+    if (std::memcmp(bytes.data(), CorePiece(s, f, in, taken, n), bytes.size()) != 0)
+        Fail("MFT output differs");
+    const bool more = taken + n < frames;
+    if (output.dwStatus != (more ? DWORD(MFT_OUTPUT_DATA_BUFFER_INCOMPLETE) : 0))
+        Fail("the output's status is wrong after " + std::to_string(taken + n) + " frames");
+    if (marked != restart) Fail("the output's discontinuity mark is wrong");
+    const auto at = [&](DWORD frame) {
+        return REFERENCE_TIME(double(frame) * 1e7 / f.nSamplesPerSec + 0.5);
+    };
+    if (timed != (s.jump != TimeJump::Absent) || (timed && time != s.start + at(taken)))
+        Fail("the output's time is not the input's");
+    if (duration != at(taken + n) - at(taken)) Fail("the output's duration is not its frames'");
+    return true;
 }
 
 uint64_t EnvNumber(const char* name, uint64_t fallback) {
