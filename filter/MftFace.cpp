@@ -268,11 +268,15 @@ STDMETHODIMP MftFace::ProcessMessage(MFT_MESSAGE_TYPE message, ULONG_PTR) {
             if (started_) dmo_.driver_.StopStreaming();
             started_ = false;
             return S_OK;
+        case MFT_MESSAGE_COMMAND_DRAIN:
+            // Nothing is held back to drain: the held sample gives all there is. What comes
+            // after is another stream, marked or not, so it starts from silence, as after the
+            // DMO's Discontinuity.
+            restartNext_ = true;
+            return S_OK;
         case MFT_MESSAGE_SET_D3D_MANAGER:
             return E_NOTIMPL;  // audio only: no Direct3D
         default:
-            // Draining has nothing to do: all the data there is stays in the held sample, which
-            // ProcessOutput gives in full. Other messages are ignored, as the platform allows.
-            return S_OK;
+            return S_OK;  // other messages are ignored, as the platform allows
     }
 }
