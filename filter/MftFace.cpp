@@ -89,26 +89,25 @@ STDMETHODIMP MftFace::ProcessEvent(DWORD, IMFMediaEvent*) {
     return E_NOTIMPL;
 }
 
-STDMETHODIMP MftFace::GetInputStreamInfo(DWORD id, MFT_INPUT_STREAM_INFO* info) {
+// Both streams: one frame at a time, no alignment, once both types are set; zeroed until then.
+template <class Info>
+HRESULT MftFace::StreamInfo(DWORD id, Info* info) {
     if (id != 0) return MF_E_INVALIDSTREAMNUMBER;
     if (!info) return E_POINTER;
     LockHold hold(dmo_.lock_);
-    *info = MFT_INPUT_STREAM_INFO{};
+    *info = Info{};
     if (!TypesSet()) return MF_E_TRANSFORM_TYPE_NOT_SET;
     info->cbSize = dmo_.driver_.Format().nBlockAlign;
     info->cbAlignment = 1;
     return S_OK;
 }
 
+STDMETHODIMP MftFace::GetInputStreamInfo(DWORD id, MFT_INPUT_STREAM_INFO* info) {
+    return StreamInfo(id, info);
+}
+
 STDMETHODIMP MftFace::GetOutputStreamInfo(DWORD id, MFT_OUTPUT_STREAM_INFO* info) {
-    if (id != 0) return MF_E_INVALIDSTREAMNUMBER;
-    if (!info) return E_POINTER;
-    LockHold hold(dmo_.lock_);
-    *info = MFT_OUTPUT_STREAM_INFO{};
-    if (!TypesSet()) return MF_E_TRANSFORM_TYPE_NOT_SET;
-    info->cbSize = dmo_.driver_.Format().nBlockAlign;
-    info->cbAlignment = 1;
-    return S_OK;
+    return StreamInfo(id, info);
 }
 
 // --- Types ---

@@ -56,6 +56,8 @@ class MftFace final : public IMFTransform {
 
   private:
     IUnknown* Outer() const;
+    template <class Info>
+    HRESULT StreamInfo(DWORD id, Info* info);
 
     // The sample ProcessInput took, until ProcessOutput has passed all of its frames on.
     struct HeldInput {

@@ -8,6 +8,7 @@
 #include "filter/FilterDll.h"
 #include "filter/RecordingOuter.h"
 #include "module/RegistryProbe.h"
+#include "tests/support/win32/MfSamples.h"
 
 #include <mfapi.h>
 #include <mferror.h>
@@ -43,34 +44,6 @@ IMFMediaType* MfType(const Format& f, const GUID* drop = nullptr) {
     if (f.mask) type->SetUINT32(MF_MT_AUDIO_CHANNEL_MASK, f.mask);
     if (drop) type->DeleteItem(*drop);
     return type;
-}
-
-// A sample over a new memory buffer of `room` bytes holding `bytes` of `data`.
-IMFSample* NewSample(DWORD room, const void* data = nullptr, DWORD bytes = 0) {
-    IMFSample* sample = nullptr;
-    IMFMediaBuffer* buffer = nullptr;
-    EXPECT_EQ(MFCreateSample(&sample), S_OK);
-    EXPECT_EQ(MFCreateMemoryBuffer(room, &buffer), S_OK);
-    BYTE* p = nullptr;
-    buffer->Lock(&p, nullptr, nullptr);
-    if (bytes) std::memcpy(p, data, bytes);
-    buffer->Unlock();
-    buffer->SetCurrentLength(bytes);
-    sample->AddBuffer(buffer);
-    buffer->Release();
-    return sample;
-}
-
-std::vector<BYTE> Contents(IMFSample* sample) {
-    IMFMediaBuffer* buffer = nullptr;
-    EXPECT_EQ(sample->ConvertToContiguousBuffer(&buffer), S_OK);
-    BYTE* p = nullptr;
-    DWORD length = 0;
-    buffer->Lock(&p, nullptr, &length);
-    std::vector<BYTE> bytes(p, p + length);
-    buffer->Unlock();
-    buffer->Release();
-    return bytes;
 }
 
 LONGLONG FrameTime(DWORD frames, DWORD rate) {
@@ -173,7 +146,7 @@ struct Contract {
             SUCCEEDED(output->GetUINT32(MFSampleExtension_Discontinuity, &mark)) && mark;
         return buffer.dwStatus == flags && status == 0 && buffer.dwStreamID == 7 &&
                hasMark == marked && !buffer.pEvents && buffer.pSample == output &&
-               Contents(output).size() == frames * 4u &&
+               MfSampleBytes(output).size() == frames * 4u &&
                time == 50000000 + FrameTime(first, 48000) &&
                duration == FrameTime(first + frames, 48000) - FrameTime(first, 48000);
     }
@@ -275,7 +248,7 @@ const struct ContractRow {
     {"start of stream", DO(c.mft->ProcessMessage(MFT_MESSAGE_NOTIFY_START_OF_STREAM, 0)), S_OK},
     {"no Direct3D", DO(c.mft->ProcessMessage(MFT_MESSAGE_SET_D3D_MANAGER, 0)), E_NOTIMPL},
     {"output first", DO(c.Output()), MF_E_TRANSFORM_NEED_MORE_INPUT,
-     IS(c.status == 0 && c.buffer.dwStatus == 0 && Contents(c.output).empty())},
+     IS(c.status == 0 && c.buffer.dwStatus == 0 && MfSampleBytes(c.output).empty())},
     {"no output sample", DO(c.Output(false)), E_INVALIDARG},
     {"input", DO(c.mft->ProcessInput(0, c.input, 0)), S_OK, IS(RefCount(c.input) == 2)},
     {"input status held", DO(c.mft->GetInputStatus(0, &c.n[0])), S_OK, IS(c.n[0] == 0)},
@@ -289,7 +262,7 @@ const struct ContractRow {
     {"piece 3", DO(c.Output()), S_OK, IS(c.Piece(600, 300, MFT_OUTPUT_DATA_BUFFER_INCOMPLETE))},
     {"last piece", DO(c.Output()), S_OK, IS(c.Piece(900, 100, 0) && RefCount(c.input) == 1)},
     {"all given", DO(c.Output(true, true)), MF_E_TRANSFORM_NEED_MORE_INPUT,
-     IS(c.status == 0 && c.buffer.dwStatus == 0 && Contents(c.output).empty())},
+     IS(c.status == 0 && c.buffer.dwStatus == 0 && MfSampleBytes(c.output).empty())},
     {"input again", DO(c.mft->ProcessInput(0, c.input, 0)), S_OK},
     {"a drained stream's successor starts anew", DO(c.Output()), S_OK,
      IS(c.Piece(0, 300, MFT_OUTPUT_DATA_BUFFER_INCOMPLETE, true))},
@@ -320,9 +293,9 @@ TEST_F(MftTest, KeepsTheContractOfThePlatformsAudioTransforms) {
     std::mt19937 random(3);
     for (int16_t& s : noise)
         s = int16_t(random() % 20000 - 10000);
-    c.input = NewSample(4000, noise.data(), 4000);
+    c.input = NewMfSample(4000, noise.data(), 4000);
     c.input->SetSampleTime(50000000);
-    c.output = NewSample(1200);
+    c.output = NewMfSample(1200, nullptr, 0);
     for (const ContractRow& row : kContract) {
         EXPECT_EQ(row.call(c), row.expected) << row.what;
         EXPECT_TRUE(!row.check || row.check(c)) << row.what;
@@ -443,7 +416,7 @@ TEST_F(MftTest, GivesTheDmosOutputBitForBit) {
             const DWORD n = std::min<DWORD>(frames - start, 1 + random() % 2000);
             const bool restart = start <= frames / 2 && start + n > frames / 2;
             const LONGLONG time = FrameTime(start, f.rate);
-            IMFSample* in = NewSample(n * block, &input[size_t(start) * block], n * block);
+            IMFSample* in = NewMfSample(n * block, &input[size_t(start) * block], n * block);
             in->SetSampleTime(time);
             if (restart) in->SetUINT32(MFSampleExtension_Discontinuity, TRUE);
             ASSERT_EQ(mft->ProcessInput(0, in, 0), S_OK);
@@ -451,11 +424,11 @@ TEST_F(MftTest, GivesTheDmosOutputBitForBit) {
             for (DWORD done = 0; done < n;) {
                 const DWORD room = 1 + random() % 700;
                 rooms.push_back(room);
-                IMFSample* out = NewSample(room * block);
+                IMFSample* out = NewMfSample(room * block, nullptr, 0);
                 MFT_OUTPUT_DATA_BUFFER piece = {0, out, 0, nullptr};
                 DWORD status = 0;
                 ASSERT_EQ(mft->ProcessOutput(0, 1, &piece, &status), S_OK);
-                const std::vector<BYTE> bytes = Contents(out);
+                const std::vector<uint8_t> bytes = MfSampleBytes(out);
                 const DWORD got = DWORD(bytes.size()) / block;
                 ASSERT_EQ(got, std::min(room, n - done));
                 fromMft.insert(fromMft.end(), bytes.begin(), bytes.end());

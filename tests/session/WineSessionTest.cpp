@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "MfSamples.h"
 #include "SessionScript.h"
 #include "filter/FilterDll.h"
 #include "platform/NullOwner.h"
@@ -27,6 +26,7 @@
 #include "stream/StreamDriver.h"
 #include "stream/WaveFormatCheck.h"
 #include "tests/filter/DmoSupport.h"
+#include "tests/support/win32/MfSamples.h"
 #include "tools/graph/AudioGraph.h"
 #include "tools/graph/PushSource.h"
 

@@ -1,4 +1,4 @@
-#include "MfSamples.h"
+#include "tests/support/win32/MfSamples.h"
 
 #include <cstring>
 
