@@ -115,7 +115,7 @@ void EncodeSamples(Encoding e, const double* in, size_t count, uint8_t* out, int
             }
             break;
         case Encoding::Float64:
-            std::memcpy(out, in, count * 8);
+            if (count > 0) std::memcpy(out, in, count * 8);
             break;
         default:
             for (size_t i = 0; i < count; ++i, out += bytes)
