@@ -80,7 +80,10 @@ done
 # would filter the signal (a new one low-passes), with or without our class registered.
 trap 'run regsvr32 /s "$dll"' EXIT
 rm -f registered.raw unregistered.raw
-run "$converter" stereo-float.wav registered.raw || fail "the converter run exited $?"
+WINEDEBUG=+loaddll run "$converter" stereo-float.wav registered.raw 2>loaded.txt ||
+  fail "the converter run exited $?"
+# Else the comparison below would prove nothing.
+grep -qi 'ResonantFilter\.dll' loaded.txt || fail "the loader did not load our class to probe it"
 run regsvr32 /u /s "$dll" || fail "regsvr32 /u exited $?"
 run "$converter" stereo-float.wav unregistered.raw || fail "the unregistered run exited $?"
 run regsvr32 /s "$dll" || fail "regsvr32 exited $?"
