@@ -83,6 +83,7 @@ constexpr ToolOnly kToolOnly[] = {
     {"--page", kHost, "the property page needs Windows: use rfhost"},
     {"--page-close", kHost, "the property page needs Windows: use rfhost"},
     {"--dmo", kHost, "the DMO needs Windows: use rfhost"},
+    {"--mft", kHost, "Media Foundation needs Windows: use rfhost"},
     {"--gain", kNative, "rfhost streams the input file as it is: use resfilter"},
     {"--tail", kNative, "rfhost streams the input file as it is: use resfilter"},
     {"--bits", kNative, "rfhost writes the stream's samples: use resfilter"},
@@ -114,6 +115,7 @@ constexpr FlagOption kFlags[] = {
     {"--page", "", &ToolOptions::page},
     {"--direct", "", &ToolOptions::direct},
     {"--dmo", "", &ToolOptions::dmo},
+    {"--mft", "", &ToolOptions::mft},  // a Media Session instead of a graph
     {"--quiet", "-q", &ToolOptions::quiet},
     {"--list-presets", "", &ToolOptions::listPresets},
     {"--info", "", &ToolOptions::info},
@@ -280,6 +282,18 @@ bool ParseArguments(int argc, char** argv, Tool tool, ToolOptions* o, std::strin
         *error = "--dmo runs the graph without the page: leave out --page";
         return false;
     }
+    // The session streams what the WAV source delivers, cut as it cuts it, through the transform
+    // alone.
+    if (o->mft && (o->dmo || o->direct || o->page || o->block || o->hasFormat)) {
+        *error =
+            std::string("--mft streams the file as the Media Session delivers it: leave out ") +
+            (o->dmo      ? "--dmo"
+             : o->direct ? "--direct"
+             : o->page   ? "--page"
+             : o->block  ? "--block"
+                         : "--format");
+        return false;
+    }
     if (o->direct && o->hasFormat && o->format != Encoding::Float32) {
         *error = "--direct streams 32-bit float: --format must be float32 or left out";
         return false;
@@ -358,6 +372,10 @@ OUTPUT: its type follows its extension: .wav (or none; RF64 past 4 GiB), .w64, .
 )"},
         {kHost,
          R"(  --dmo                       through the DMO in the platform's DMO Wrapper filter
+  --mft                       through the DMO's class as a Media Foundation transform, in a
+                              Media Session from the WAV source to a sample grabber; the
+                              formats that source delivers as they are; not with --dmo,
+                              --direct, --page, --block or --format
 )"},
         {kNative, R"(  --gain DB                   scales the input before the filter (default 0)
   --tail SECONDS              silence after the input, so a resonance rings out (default 0)

@@ -34,6 +34,7 @@ struct ToolOptions {
     bool version = false;
     bool page = false;     // show the property page (rfhost)
     bool dmo = false;      // the DMO in the DMO Wrapper filter instead of the filter (rfhost)
+    bool mft = false;      // the DMO's class as a transform in a Media Session (rfhost)
     double pageClose = 0;  // close it after this many seconds; 0 = when the user does
     double gainDb = 0;     // applied to the input before the filter (resfilter)
     double tail = 0;       // seconds of silence after the input (resfilter)

@@ -36,6 +36,7 @@ HostFilter::~HostFilter() {
     SafeRelease(info_);
     SafeRelease(params_);
     SafeRelease(filter_);
+    SafeRelease(transform_);
 }
 
 HRESULT HostFilter::Create(std::string* error) {
@@ -49,7 +50,7 @@ HRESULT HostFilter::Create(std::string* error) {
         *error = "cannot create the filter (" + HresultText(hr) + ")";
         return hr;
     }
-    return QueryFaces(true, "the filter", error);
+    return QueryFaces(filter_, true, "the filter", error);
 }
 
 HRESULT HostFilter::CreateDmo(std::string* error) {
@@ -71,16 +72,31 @@ HRESULT HostFilter::CreateDmo(std::string* error) {
         *error = "the DMO Wrapper filter cannot load the DMO (" + HresultText(hr) + ")";
         return hr;
     }
-    return QueryFaces(false, "the DMO", error);
+    return QueryFaces(filter_, false, "the DMO", error);
 }
 
-HRESULT HostFilter::QueryFaces(bool direct, const char* what, std::string* error) {
-    HRESULT hr = Face(filter_, IID_IMediaParams, &params_);
-    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IMediaParamInfo, &info_);
-    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IFilterPresets, &presets_);
-    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IFilterSettings, &settings_);
-    if (SUCCEEDED(hr) && direct) hr = Face(filter_, IID_IDirectProcess, &direct_);
-    if (SUCCEEDED(hr)) hr = Face(filter_, IID_IPersistStream, &persist_);
+HRESULT HostFilter::CreateMft(std::string* error) {
+    HRESULT hr = CoCreateInstance(CLSID_ResonantFilterDmo, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IMFTransform, reinterpret_cast<void**>(&transform_));
+    if (hr == REGDB_E_CLASSNOTREG) {
+        *error = "the MFT is not registered: run regsvr32 ResonantFilter.dll first";
+        return hr;
+    }
+    if (FAILED(hr)) {
+        *error = "cannot create the MFT (" + HresultText(hr) + ")";
+        return hr;
+    }
+    return QueryFaces(transform_, false, "the MFT", error);
+}
+
+HRESULT HostFilter::QueryFaces(IUnknown* object, bool direct, const char* what,
+                               std::string* error) {
+    HRESULT hr = Face(object, IID_IMediaParams, &params_);
+    if (SUCCEEDED(hr)) hr = Face(object, IID_IMediaParamInfo, &info_);
+    if (SUCCEEDED(hr)) hr = Face(object, IID_IFilterPresets, &presets_);
+    if (SUCCEEDED(hr)) hr = Face(object, IID_IFilterSettings, &settings_);
+    if (SUCCEEDED(hr) && direct) hr = Face(object, IID_IDirectProcess, &direct_);
+    if (SUCCEEDED(hr)) hr = Face(object, IID_IPersistStream, &persist_);
     if (FAILED(hr)) *error = std::string("cannot create ") + what + " (" + HresultText(hr) + ")";
     return hr;
 }

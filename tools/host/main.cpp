@@ -2,7 +2,8 @@
 // with CoCreateInstance, builds a real graph (File Source, WAVE Parser, the filter, a sink that
 // writes a WAV file) and runs it with no clock; or, with --direct, feeds it 32-bit float buffers
 // through its direct interface; or, with --dmo, puts the DMO in the platform's DMO Wrapper filter
-// in the filter's place.
+// in the filter's place; or, with --mft, plays the file through the DMO's class as a transform in
+// a Media Session.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "tools/common/WavPieceReader.h"
 #include "tools/host/GraphRun.h"
 #include "tools/host/HostFilter.h"
+#include "tools/host/MediaSessionRun.h"
 #include "tools/host/PageFrame.h"
 
 #if __has_include("resources/VersionNumber.h")
@@ -106,7 +108,10 @@ bool MeasureImpulse(const MP_DATA values[kParamCount], DWORD rate, std::vector<f
 int Run(const ToolOptions& o) {
     HostFilter host;
     std::string error;
-    if (FAILED(o.dmo ? host.CreateDmo(&error) : host.Create(&error))) return Failure(error);
+    if (FAILED(o.mft   ? host.CreateMft(&error)
+               : o.dmo ? host.CreateDmo(&error)
+                       : host.Create(&error)))
+        return Failure(error);
     if (o.listPresets) std::fputs(PresetListing(host.PresetNames()).c_str(), stdout);
     if (o.info) {
         std::printf("server %s (%u-bit)\n", host.ServerPath().c_str(), unsigned(sizeof(void*) * 8));
@@ -144,6 +149,9 @@ int Run(const ToolOptions& o) {
         if (o.direct) {
             if (!ProcessDirect(o, host.Direct(), input, writer, &result.seconds, &error))
                 return Failure(error);
+        } else if (o.mft) {
+            result = RunMediaSession(o, host.Transform(), input, writer, kTool);
+            if (!result.ok) return Failure(result.error);
         } else {
             result = RunGraph(o, host.Filter(), input, writer, kTool);
             if (!result.ok) return Failure(result.error);
@@ -158,6 +166,7 @@ int Run(const ToolOptions& o) {
                          EncodingName(audio.encoding),
                          o.direct ? "direct"
                          : o.dmo  ? "through the DMO Wrapper filter"
+                         : o.mft  ? "through a Media Session"
                                   : "through the graph",
                          preset >= 0 ? (", preset " + names[size_t(preset)]).c_str() : "");
             if (seconds > 0)
