@@ -142,6 +142,7 @@ TEST(ToolOptions, EachToolTakesAndListsOnlyItsOwnOptions) {
     } cases[] = {
         {Tool::Native, {"--page", "a", "b"}, "needs Windows"},
         {Tool::Native, {"--dmo", "a", "b"}, "needs Windows"},
+        {Tool::Native, {"--mft", "a", "b"}, "needs Windows"},
         {Tool::Host, {"--gain", "3", "a", "b"}, "use resfilter"},
         {Tool::Host, {"--bits", "24", "a", "b"}, "use resfilter"},
         {Tool::Host, {"a.wav", "b.flac"}, "WAV only"},
@@ -166,7 +167,7 @@ TEST(ToolOptions, EachToolTakesAndListsOnlyItsOwnOptions) {
     EXPECT_EQ(o.input, "-in.wav");
     EXPECT_EQ(o.output, "-");
     const std::string native = ToolUsage(Tool::Native), host = ToolUsage(Tool::Host);
-    for (const char* hostOnly : {"--page", "--dmo"}) {
+    for (const char* hostOnly : {"--page", "--dmo", "--mft"}) {
         EXPECT_EQ(native.find(hostOnly), std::string::npos) << hostOnly;
         EXPECT_NE(host.find(hostOnly), std::string::npos) << hostOnly;
     }

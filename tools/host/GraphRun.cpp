@@ -148,6 +148,9 @@ GraphResult RunGraph(const ToolOptions& o, IBaseFilter* filter, WavPieceReader& 
             } else if (done && sink.Frames() != frames) {
                 result.error = "the graph delivered " + std::to_string(sink.Frames()) + " of " +
                                std::to_string(frames) + " frames";
+                // Wine's WAVE Parser gives nothing at all for some short packed 24-bit files.
+                if (sink.Frames() == 0 && !o.block)
+                    result.error += " (--block FRAMES streams the file without the WAVE Parser)";
             } else {
                 result.ok = done;
             }
