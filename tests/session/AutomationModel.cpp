@@ -25,12 +25,14 @@ const MP_ENVELOPE_SEGMENT* LastEnded(const LaneAutomation& lane, REFERENCE_TIME 
     return last;
 }
 
-// The first cut of any lane after t, or INT64_MAX.
+// Where the store ends a stretch from t: the next segment start of any lane, or the end of the
+// segment a lane has in force; INT64_MAX when there is none.
 REFERENCE_TIME NextPoint(const LaneAutomation lanes[kSessionParamCount], REFERENCE_TIME t) {
     REFERENCE_TIME next = INT64_MAX;
     for (int p = 0; p < kSessionParamCount; ++p) {
         for (REFERENCE_TIME cut : lanes[p].cuts)
             if (cut > t) next = std::min(next, cut);
+        if (const MP_ENVELOPE_SEGMENT* in = Covering(lanes[p], t)) next = std::min(next, in->rtEnd);
     }
     return next;
 }

@@ -110,12 +110,10 @@ bool StoreModel::Automation(DWORD index, REFERENCE_TIME from, LaneAutomation* ou
     out->segments.clear();
     out->cuts.clear();
     out->gapValue = p.current;
-    if (!p.view.orderly) return false;
+    // In array order, which is the order the store searches an overlapping or unsorted lane in.
     for (const Entry& e : p.lane) {
         out->cuts.push_back(e.segment.rtStart);
-        if (e.segment.rtStart >= e.segment.rtEnd) continue;
-        out->segments.push_back(e.segment);
-        out->cuts.push_back(e.segment.rtEnd);
+        if (e.segment.rtStart < e.segment.rtEnd) out->segments.push_back(e.segment);
     }
     if (Covering(p, from)) return true;
     // In a gap the clock reaching it holds the end value of the segment that ended last, once:
@@ -137,16 +135,12 @@ AllowedValues StoreModel::Expect(DWORD index, const ClockRun& run) {
     }
     // The last stretch ended at the clock; its region is the one just before it.
     const REFERENCE_TIME at = run.to > run.from ? run.to - 1 : run.from;
-    if (p.view.orderly) {
-        ExpectInOrderlyLane(&p, run, at, &allowed);
-    } else {
-        ExpectInCarelessLane(&p, run, at, &allowed);
-    }
+    ExpectInLane(&p, run, at, &allowed);
     return allowed;
 }
 
-void StoreModel::ExpectInOrderlyLane(Param* p, const ClockRun& run, REFERENCE_TIME at,
-                                     AllowedValues* allowed) {
+void StoreModel::ExpectInLane(Param* p, const ClockRun& run, REFERENCE_TIME at,
+                              AllowedValues* allowed) {
     if (const Entry* in = Covering(*p, at)) {
         const MP_ENVELOPE_SEGMENT& s = in->segment;
         p->active = Active::Yes;
@@ -214,42 +208,15 @@ void StoreModel::ExpectInGap(Param* p, const std::vector<const Entry*>& ended, b
     p->heldUnknown = ended.size() > 1;
 }
 
-// A host's overlapping or unsorted lane: which segment is in force depends on where the search
-// starts, so while the run met a segment any value the lane could have left is allowed.
-void StoreModel::ExpectInCarelessLane(Param* p, const ClockRun& run, REFERENCE_TIME at,
-                                      AllowedValues* allowed) {
-    bool touched = false;
-    std::vector<const Entry*> last;
-    for (const Entry& e : p->lane) {
-        const MP_ENVELOPE_SEGMENT& s = e.segment;
-        if (s.rtStart >= s.rtEnd) continue;
-        touched = touched || (s.rtStart <= at && s.rtEnd > run.from);
-        if (s.rtEnd > at) continue;
-        if (!last.empty() && s.rtEnd > last[0]->segment.rtEnd) last.clear();
-        if (last.empty() || s.rtEnd == last[0]->segment.rtEnd) last.push_back(&e);
-    }
-    // No segment met the run: every evaluation fell in one gap, whatever the order.
-    if (!touched) return ExpectInGap(p, last, true, run, at, allowed);
-    allowed->Exactly(p->current);
-    for (const Entry& e : p->lane) {
-        const MP_ENVELOPE_SEGMENT& s = e.segment;
-        if (s.rtStart < s.rtEnd && s.rtStart <= at && s.rtEnd > run.from) {
-            if (Ramp(s)) {
-                allowed->Between(CurveAt(s, std::max(s.rtStart, run.from)),
-                                 CurveAt(s, std::min(at, s.rtEnd - 1)), Tolerance(s));
-            } else {
-                allowed->Exactly(s.valStart);
-            }
-        }
-        if (s.rtEnd <= at) allowed->Exactly(s.valEnd);
-    }
-    p->active = Active::Maybe;
-    p->heldId = 0;
-    p->heldUnknown = true;
-    allowed->why = "an overlapping or unsorted lane: any value it may have left";
-}
-
 const StoreModel::Entry* StoreModel::Covering(const Param& p, REFERENCE_TIME at) const {
+    // Elsewhere the first proper segment in array order that covers `at`, as the store finds it.
+    if (!p.view.orderly) {
+        for (size_t k : p.view.proper) {
+            const MP_ENVELOPE_SEGMENT& s = p.lane[k].segment;
+            if (s.rtStart <= at && at < s.rtEnd) return &p.lane[k];
+        }
+        return nullptr;
+    }
     // In an orderly lane proper segments are sorted and disjoint: the last one starting at or
     // before `at` is the only candidate.
     const std::vector<size_t>& proper = p.view.proper;
@@ -261,8 +228,17 @@ const StoreModel::Entry* StoreModel::Covering(const Param& p, REFERENCE_TIME at)
     return at < e.segment.rtEnd ? &e : nullptr;
 }
 
-// The segment with the greatest end at or before `at` (ends rise along an orderly lane).
+// The segment with the greatest end at or before `at`, the first in array order of several
+// (ends rise along an orderly lane).
 const StoreModel::Entry* StoreModel::LastEnded(const Param& p, REFERENCE_TIME at) const {
+    if (!p.view.orderly) {
+        const Entry* last = nullptr;
+        for (size_t k : p.view.proper) {
+            const MP_ENVELOPE_SEGMENT& s = p.lane[k].segment;
+            if (s.rtEnd <= at && (!last || s.rtEnd > last->segment.rtEnd)) last = &p.lane[k];
+        }
+        return last;
+    }
     const std::vector<size_t>& proper = p.view.proper;
     auto after =
         std::upper_bound(proper.begin(), proper.end(), at,
@@ -274,7 +250,7 @@ const StoreModel::Entry* StoreModel::LastEnded(const Param& p, REFERENCE_TIME at
 // point of its lane falls inside the run.
 int StoreModel::BypassDecision(const AllowedValues& allowed, const ClockRun& run) {
     const LaneView& view = params_[4].view;
-    if (!run.evaluated || !view.orderly) return -1;
+    if (!run.evaluated) return -1;
     if (std::upper_bound(view.points.begin(), view.points.end(), run.from) !=
         std::lower_bound(view.points.begin(), view.points.end(), run.to)) {
         return -1;

@@ -275,7 +275,8 @@ class Runner {
         if (known) AutomateBuffer(lanes, from, frames, rate, values, &automation_);
         if (!known || automation_.untracked) {
             signalKnown_ = false;
-        } else if (signalKnown_ || (restart && automation_.values[4] < 0.5)) {
+        } else if (signalKnown_ || (restart && automation_.values[4] < 0.5) ||
+                   (!restart && TakeUpCore(values))) {
             if (restart) drifted_ = false;
             nearFrom_ = drifted_ ? 0 : automation_.firstMoving;
             drifted_ = drifted_ || automation_.firstMoving < frames;
@@ -285,6 +286,22 @@ class Runner {
             signalKnown_ = true;
             compareSignal_ = true;
         }
+    }
+
+    // The model takes up the core's state where the core holds what the values design; the
+    // sections may carry the core's last-bit differences on from there.
+    bool TakeUpCore(const double values[kSessionParamCount]) {
+        const DspCore& core = f_.dsp.Core();
+        const CoefficientSet& c = core.coef;
+        const SignalModel::Held held{c.freqCoef, c.damping,    c.wetGain,
+                                     c.dryGain,  c.filterType, c.filterOrder};
+        const auto states = [&core](int k, unsigned ch) -> const SvfState& {
+            return core.states[StateIndex(k, int(ch))];
+        };
+        if (!signal_.Adopt(held, states, values)) return false;
+        drifted_ = true;
+        if (compared_) ++compared_->adopted;
+        return true;
     }
 
     void ApplyAll(const MP_DATA values[kSessionParamCount]) {

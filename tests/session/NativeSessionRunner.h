@@ -15,7 +15,8 @@
 // output was compared with the signal model, the frames in them, and all buffers filtered.
 struct SignalCoverage {
     uint64_t buffers = 0, frames = 0, filtered = 0;
-    uint64_t ramped = 0;  // compared buffers in which a ramp moved a value
+    uint64_t ramped = 0;   // compared buffers in which a ramp moved a value
+    uint64_t adopted = 0;  // times the model took up the core's state again
 };
 std::string RunNativeSession(const Session& session, bool trace,
                              SignalCoverage* compared = nullptr);

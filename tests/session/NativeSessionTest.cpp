@@ -54,8 +54,10 @@ TEST(NativeSessions, HostSessionsKeepValuesClockAndAudioAsTheModelSays) {
         summary += "\n  " + std::to_string(check.second) + " x " + check.first;
     EXPECT_EQ(failing, 0u) << failing << " of " << sessions << " sessions failed:" << summary;
     std::printf("%" PRIu64 " of %" PRIu64 " buffers (%" PRIu64
-                " frames) compared with the signal model, %" PRIu64 " of them under ramps\n",
-                compared.buffers, compared.filtered, compared.frames, compared.ramped);
+                " frames) compared with the signal model, %" PRIu64
+                " of them under ramps; the model took up the core's state %" PRIu64 " times\n",
+                compared.buffers, compared.filtered, compared.frames, compared.ramped,
+                compared.adopted);
     // A model that stops following the core would pass everything by comparing nothing; about
     // eight buffers a session are compared, one of them under ramps.
     if (sessions >= 100) {

@@ -23,6 +23,30 @@ class SignalModel {
     // kSessionParamCount); `restart` for a discontinuous one.
     void Run(void* data, DWORD frames, const double* values, bool restart);
 
+    // The coefficients a filter holds, for Adopt to compare with the model's own design.
+    struct Held {
+        double f, d, wet, dry;
+        long type, order;
+    };
+    // Where the model lost track of the core (a change the core had not followed), it takes up
+    // the core's sections again, `states(section, channel)` giving low, high and band, but only
+    // when the core holds exactly the coefficients `values` design: false, and nothing taken,
+    // when it does not.
+    template <typename States>
+    bool Adopt(const Held& held, const States& states, const double values[kSessionParamCount]) {
+        Design(values);
+        if (held.f != c_.f || held.d != c_.d || held.wet != c_.wet || held.dry != c_.dry ||
+            held.type != c_.type || (held.order != 0) != (c_.order != 0))
+            return false;
+        for (int k = 0; k < 2; ++k)
+            for (unsigned ch = 0; ch < 32; ++ch) {
+                const auto& s = states(k, ch);
+                sections_[k][ch] = Section{s.low, s.high, s.band};
+            }
+        lastOrder_ = c_.order;
+        return true;
+    }
+
   private:
     struct Section {
         double low = 0, high = 0, band = 0;

@@ -14,8 +14,9 @@
 #include "SessionScript.h"
 
 // One parameter's automation as the signal model needs it for a buffer starting at a clock
-// position: its segments that cover time, in time order; every start and end where the clock
-// cuts a stretch (an empty or reversed segment is never in force, but its start still cuts);
+// position: its segments that cover time, in the store's order (the first that covers a time is
+// in force there); every segment start, where the clock cuts a stretch (an empty or reversed
+// segment is never in force, but its start still cuts; the end of the one in force cuts too);
 // and the value in force there if no segment covers it.
 struct LaneAutomation {
     std::vector<MP_ENVELOPE_SEGMENT> segments;
@@ -78,7 +79,7 @@ class StoreModel {
     }
 
     // The lane of `index` as seen from `from`; false where the store may answer more than one
-    // way: an overlapping or unsorted lane, or a gap whose held end value is not known.
+    // way: a gap whose held end value is not known.
     bool Automation(DWORD index, REFERENCE_TIME from, LaneAutomation* out) const;
 
     // After CheckValues: 1 when Bypass was on for the whole run, 0 when off, -1 when unknown.
@@ -114,10 +115,7 @@ class StoreModel {
     void Insert(Param* p, const std::vector<MP_ENVELOPE_SEGMENT>& segments);
     static void RebuildView(Param* p);
     AllowedValues Expect(DWORD index, const ClockRun& run);
-    void ExpectInOrderlyLane(Param* p, const ClockRun& run, REFERENCE_TIME at,
-                             AllowedValues* allowed);
-    void ExpectInCarelessLane(Param* p, const ClockRun& run, REFERENCE_TIME at,
-                              AllowedValues* allowed);
+    void ExpectInLane(Param* p, const ClockRun& run, REFERENCE_TIME at, AllowedValues* allowed);
     void ExpectInGap(Param* p, const std::vector<const Entry*>& ended, bool sameGap,
                      const ClockRun& run, REFERENCE_TIME at, AllowedValues* allowed);
     const Entry* Covering(const Param& p, REFERENCE_TIME at) const;
