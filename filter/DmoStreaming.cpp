@@ -39,9 +39,27 @@ void ResonantDmo::DropHeld() {
 }
 
 // Frames from the start of the held buffer to time, at the stream's rate, rounded to 100 ns.
-REFERENCE_TIME ResonantDmo::HeldTimeAt(DWORD first) const {
+REFERENCE_TIME ResonantDmo::FramesToTime(DWORD frames) const {
     const double rate = driver_.Format().nSamplesPerSec;
-    return held_.time + REFERENCE_TIME(double(first) * 1e7 / rate + 0.5);
+    return REFERENCE_TIME(double(frames) * 1e7 / rate + 0.5);
+}
+
+REFERENCE_TIME ResonantDmo::HeldTimeAt(DWORD first) const {
+    return held_.time + FramesToTime(first);
+}
+
+HRESULT ResonantDmo::FilterInput(BYTE* out, const BYTE* in, DWORD n, bool first,
+                                 const REFERENCE_TIME* time, bool restart) {
+    int mode = kBlockContinue;
+    if (first) {
+        // The input's start time sets the clock, as a media sample's does on the filter.
+        dsp_.Store().SetSampleTimes(time);
+        if (restart) mode = kBlockRestart;
+    }
+    memmove(out, in, size_t(n) * driver_.Format().nBlockAlign);
+    DWORD done = 0;
+    const HRESULT hr = driver_.RunBuffer(out, n, mode, &done);
+    return FAILED(hr) ? hr : S_OK;
 }
 
 HRESULT ResonantDmo::FilterHeld(BYTE* out, DWORD room, DWORD* frames) {
@@ -50,16 +68,9 @@ HRESULT ResonantDmo::FilterHeld(BYTE* out, DWORD room, DWORD* frames) {
     if (n > room) n = room;
     *frames = 0;
     if (n == 0) return S_OK;
-    int mode = kBlockContinue;
-    if (held_.done == 0) {
-        // The buffer's start time sets the clock, as a media sample's does on the filter.
-        dsp_.Store().SetSampleTimes((held_.flags & DMO_INPUT_DATA_BUFFERF_TIME) ? &held_.time
-                                                                                : nullptr);
-        if (held_.restart) mode = kBlockRestart;
-    }
-    memcpy(out, held_.data + size_t(held_.done) * block, size_t(n) * block);
-    DWORD done = 0;
-    const HRESULT hr = driver_.RunBuffer(out, n, mode, &done);
+    const bool timed = (held_.flags & DMO_INPUT_DATA_BUFFERF_TIME) != 0;
+    const HRESULT hr = FilterInput(out, held_.data + size_t(held_.done) * block, n, held_.done == 0,
+                                   timed ? &held_.time : nullptr, held_.restart);
     if (FAILED(hr)) return hr;
     *frames = n;
     return S_OK;

@@ -76,8 +76,6 @@ class MftFace final : public IMFTransform {
     void EndStream();
     void DropHeld();
     void ClearOutput();
-    // Frames from the start of the held sample to time, at the stream's rate, rounded.
-    LONGLONG OffsetAt(DWORD frame) const;
     // The next stretch of the held sample filtered into `out` (room for `room` frames).
     HRESULT FilterHeld(BYTE* out, DWORD room, DWORD* frames);
     // ProcessOutput's work on the caller's sample, once there is input to give.

@@ -2,8 +2,6 @@
 // through the same driver and loop as the DMO's ProcessOutput.
 #include "filter/MftFace.h"
 
-#include <cstring>
-
 #include "filter/ResonantDmo.h"
 
 #include <mfapi.h>
@@ -28,11 +26,6 @@ void MftFace::DropHeld() {
     if (held_.buffer) held_.buffer->Release();
     if (held_.sample) held_.sample->Release();
     held_ = HeldInput{};
-}
-
-LONGLONG MftFace::OffsetAt(DWORD frame) const {
-    const double rate = dmo_.driver_.Format().nSamplesPerSec;
-    return LONGLONG(double(frame) * 1e7 / rate + 0.5);
 }
 
 STDMETHODIMP MftFace::ProcessInput(DWORD id, IMFSample* sample, DWORD flags) {
@@ -81,20 +74,13 @@ HRESULT MftFace::FilterHeld(BYTE* out, DWORD room, DWORD* frames) {
     DWORD n = held_.frames - held_.done;
     if (n > room) n = room;
     *frames = 0;
-    int mode = kBlockContinue;
-    if (held_.done == 0) {
-        // The sample's time sets the clock, as a DMO buffer's does.
-        dmo_.dsp_.Store().SetSampleTimes(held_.timed ? &held_.time : nullptr);
-        if (held_.restart) mode = kBlockRestart;
-    }
     BYTE* data = nullptr;
     HRESULT hr = held_.buffer->Lock(&data, nullptr, nullptr);
     if (FAILED(hr)) return hr;
-    // memmove: a host may hand the input sample back as the output.
-    memmove(out, data + size_t(held_.done) * block, size_t(n) * block);
+    // A host may hand the input sample back as the output: the copy allows for that.
+    hr = dmo_.FilterInput(out, data + size_t(held_.done) * block, n, held_.done == 0,
+                          held_.timed ? &held_.time : nullptr, held_.restart);
     held_.buffer->Unlock();
-    DWORD done = 0;
-    hr = dmo_.driver_.RunBuffer(out, n, mode, &done);
     if (FAILED(hr)) return hr;
     *frames = n;
     return S_OK;
@@ -140,8 +126,9 @@ HRESULT MftFace::FillOutput(IMFSample* sample, DWORD* status) {
     buffer->Release();
     if (FAILED(hr)) return hr;
     held_.done += n;
-    hr = held_.timed ? sample->SetSampleTime(held_.time + OffsetAt(first)) : S_OK;
-    if (SUCCEEDED(hr)) hr = sample->SetSampleDuration(OffsetAt(held_.done) - OffsetAt(first));
+    hr = held_.timed ? sample->SetSampleTime(held_.time + dmo_.FramesToTime(first)) : S_OK;
+    if (SUCCEEDED(hr))
+        hr = sample->SetSampleDuration(dmo_.FramesToTime(held_.done) - dmo_.FramesToTime(first));
     // The mark says what this piece is: a reused sample may still carry an older one.
     if (SUCCEEDED(hr)) {
         hr = restart ? sample->SetUINT32(MFSampleExtension_Discontinuity, TRUE)

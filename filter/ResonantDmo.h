@@ -89,6 +89,13 @@ class ResonantDmo : public ComIdentity,
     void DropHeld();
     // Stamps the frames of the held buffer from `first` on with its time base.
     REFERENCE_TIME HeldTimeAt(DWORD first) const;
+    // Both faces: `frames` at the stream's rate as a time, rounded to 100 ns.
+    REFERENCE_TIME FramesToTime(DWORD frames) const;
+    // Both faces: `n` frames of a held input copied from `in` to `out` (which may be the same
+    // memory) and filtered there. The input's first stretch sets the clock from its time (null:
+    // none) and restarts the filter after a discontinuity.
+    HRESULT FilterInput(BYTE* out, const BYTE* in, DWORD n, bool first, const REFERENCE_TIME* time,
+                        bool restart);
     // The next stretch of the held buffer, filtered into `out` (room for `room` frames).
     HRESULT FilterHeld(BYTE* out, DWORD room, DWORD* frames);
     // ProcessOutput's work; the caller drops the held input when this fails.
