@@ -136,6 +136,14 @@ struct Contract {
         status = 1;
         return mft->ProcessOutput(0, 1, &buffer, &status);
     }
+    // Into a sample with room for less than one frame.
+    HRESULT OutputTooSmall() {
+        IMFSample* tiny = NewMfSample(2, nullptr, 0);
+        buffer = {0, tiny, 0, nullptr};
+        const HRESULT hr = mft->ProcessOutput(0, 1, &buffer, &status);
+        tiny->Release();
+        return hr;
+    }
     // A piece of the input's frames from `first`, marked when its sample restarted the state.
     bool Piece(DWORD first, DWORD frames, DWORD flags, bool marked = false) {
         LONGLONG time = 0, duration = 0;
@@ -273,6 +281,11 @@ const struct ContractRow {
     {"input after flush", DO(c.mft->ProcessInput(0, c.input, 0)), S_OK},
     {"restarted piece", DO(c.Output()), S_OK,
      IS(c.Piece(0, 300, MFT_OUTPUT_DATA_BUFFER_INCOMPLETE, true))},
+    // A failed output lets go of the input, so the stream goes on with the next sample.
+    {"output too small", DO(c.OutputTooSmall()), MF_E_BUFFERTOOSMALL, IS(RefCount(c.input) == 1)},
+    {"accepting after the failure", DO(c.mft->GetInputStatus(0, &c.n[0])), S_OK,
+     IS(c.n[0] == MFT_INPUT_STATUS_ACCEPT_DATA)},
+    {"input after the failure", DO(c.mft->ProcessInput(0, c.input, 0)), S_OK},
     {"flush again", DO(c.mft->ProcessMessage(MFT_MESSAGE_COMMAND_FLUSH, 0)), S_OK,
      IS(RefCount(c.input) == 1)},
     {"end of stream", DO(c.mft->ProcessMessage(MFT_MESSAGE_NOTIFY_END_OF_STREAM, 0)), S_OK},
